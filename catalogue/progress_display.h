@@ -1,0 +1,55 @@
+// The progress display of a run and the window moves and questions the run needs from its
+// front end. The wizard implements them over its windows, the batch front end over the
+// terminal, the tests with recording fakes.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace velodex {
+
+enum class ProgressLabel {
+  kCurrentItem,  // Label1: a design number or a ride type name
+  kCount,        // Label2: a count
+  kStatus,       // Label3: the status line
+};
+
+class ProgressDisplay {
+ public:
+  virtual ~ProgressDisplay() = default;
+  // Sets a label's text; it shows on screen at the next repaint (or when the run returns).
+  virtual void setText(ProgressLabel label, const std::string& text) = 0;
+  virtual std::string text(ProgressLabel label) const = 0;
+  // Shows the label's current text at once.
+  virtual void repaint(ProgressLabel label) = 0;
+};
+
+enum class MessageIcon { kNone, kInformation, kWarning, kCritical };
+
+enum class ReplaceAnswer { kYes, kNo, kCancel };
+
+// Messages and questions, shown with the application's title.
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  // A message with the OK button only.
+  virtual void message(const std::string& text, MessageIcon icon) = 0;
+  // Asks for a text (the archive password); nullopt when the user cancels.
+  virtual std::optional<std::string> askText(const std::string& prompt) = 0;
+  // A Yes/No/Cancel question with a warning icon under its own title.
+  virtual ReplaceAnswer askYesNoCancel(const std::string& text, const std::string& title) = 0;
+};
+
+// The window moves of a run.
+class RunWindows {
+ public:
+  virtual ~RunWindows() = default;
+  // Hides the third wizard step and shows the progress window.
+  virtual void showProgress() = 0;
+  // Hides the progress window and shows the first wizard step (after an empty folder).
+  virtual void returnToFirstStep() = 0;
+  // Makes the progress window's quit button visible (the run has completed).
+  virtual void offerQuit() = 0;
+};
+
+}  // namespace velodex

@@ -1,0 +1,116 @@
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "catalogue/error.h"
+
+namespace velodex::testing {
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder() {
+  std::string pattern = (fs::temp_directory_path() / "velodex-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw Error("cannot make a temporary folder");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  // Tests may leave read-only entries behind; make them removable first.
+  for (auto it = fs::recursive_directory_iterator(path_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(path_, ec);
+}
+
+std::string TempFolder::operator/(const std::string& name) const { return path_ + "/" + name; }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot read " << path;
+    throw Error("cannot read '" + path + "'");
+  }
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) {
+    ADD_FAILURE() << "cannot write " << path;
+    throw Error("cannot write '" + path + "'");
+  }
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string RealTracksFolder() {
+  const std::string folder = VELODEX_REALTRACKS_DIR;
+  std::error_code ec;
+  return fs::is_directory(folder, ec) ? folder : std::string();
+}
+
+namespace {
+int LabelNumber(ProgressLabel label) {
+  switch (label) {
+    case ProgressLabel::kCurrentItem:
+      return 1;
+    case ProgressLabel::kCount:
+      return 2;
+    case ProgressLabel::kStatus:
+      return 3;
+  }
+  return 0;
+}
+}  // namespace
+
+void RecordingProgress::setText(ProgressLabel label, const std::string& text) {
+  texts_[label] = text;
+  events.push_back("set " + std::to_string(LabelNumber(label)) + "=" + text);
+}
+
+std::string RecordingProgress::text(ProgressLabel label) const {
+  auto it = texts_.find(label);
+  return it == texts_.end() ? std::string() : it->second;
+}
+
+void RecordingProgress::repaint(ProgressLabel label) {
+  events.push_back("repaint " + std::to_string(LabelNumber(label)));
+}
+
+void ScriptedPrompts::message(const std::string& text, MessageIcon icon) {
+  messages.push_back({text, icon});
+}
+
+std::optional<std::string> ScriptedPrompts::askText(const std::string& prompt) {
+  textPrompts.push_back(prompt);
+  if (textAnswers.empty()) return std::nullopt;
+  auto answer = textAnswers.front();
+  textAnswers.erase(textAnswers.begin());
+  return answer;
+}
+
+ReplaceAnswer ScriptedPrompts::askYesNoCancel(const std::string& text, const std::string&) {
+  questions.push_back(text);
+  if (replaceAnswers.empty()) return ReplaceAnswer::kCancel;
+  ReplaceAnswer answer = replaceAnswers.front();
+  replaceAnswers.erase(replaceAnswers.begin());
+  return answer;
+}
+
+}  // namespace velodex::testing

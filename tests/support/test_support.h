@@ -1,0 +1,82 @@
+// Shared helpers for the test executables: a fresh temporary folder per test, small file
+// helpers, and recording fakes of the front end's interfaces.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/progress_display.h"
+
+namespace velodex::testing {
+
+// A fresh, empty folder under the system's temporary folder, removed with its contents
+// when the object goes away.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + name
+  std::string operator/(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Whole-file helpers that fail the current test (and throw) when the file system refuses.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+// Names of the entries directly in folder, sorted.
+std::vector<std::string> ListFolder(const std::string& folder);
+
+// The folder of the real design files kept beside the repository, or empty when absent.
+std::string RealTracksFolder();
+
+// Records every label change and repaint, in order, as "set <label>=<text>" and
+// "repaint <label>" with label 1, 2 or 3.
+class RecordingProgress final : public ProgressDisplay {
+ public:
+  void setText(ProgressLabel label, const std::string& text) override;
+  std::string text(ProgressLabel label) const override;
+  void repaint(ProgressLabel label) override;
+
+  std::vector<std::string> events;
+
+ private:
+  std::map<ProgressLabel, std::string> texts_;
+};
+
+// Records messages and answers questions from queues set up by the test.
+class ScriptedPrompts final : public Prompts {
+ public:
+  void message(const std::string& text, MessageIcon icon) override;
+  std::optional<std::string> askText(const std::string& prompt) override;
+  ReplaceAnswer askYesNoCancel(const std::string& text, const std::string& title) override;
+
+  struct Message {
+    std::string text;
+    MessageIcon icon;
+  };
+  std::vector<Message> messages;
+  std::vector<std::string> textPrompts;      // prompts asked through askText
+  std::vector<std::string> questions;        // texts asked through askYesNoCancel
+  std::vector<std::optional<std::string>> textAnswers;  // consumed front first
+  std::vector<ReplaceAnswer> replaceAnswers;             // consumed front first
+};
+
+// Records the run's window moves as "progress", "first step" and "quit".
+class RecordingWindows final : public RunWindows {
+ public:
+  void showProgress() override { moves.push_back("progress"); }
+  void returnToFirstStep() override { moves.push_back("first step"); }
+  void offerQuit() override { moves.push_back("quit"); }
+
+  std::vector<std::string> moves;
+};
+
+}  // namespace velodex::testing

@@ -1,0 +1,48 @@
+// Our own track design encoder: builds a decoded design from chosen statistics and packs it
+// the way the game does (run-length body, runs of at most 125 bytes, four-byte trailer).
+// The tests, the benchmarks and the sample collection all make their files with it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velodex {
+
+// The raw bytes a design stores for its statistics, at their decoded offsets.
+struct DesignParams {
+  uint8_t rideTypeCode = 0;      // offset 0
+  uint8_t trainColorScheme = 0;  // 7
+  uint8_t minWaitTime = 10;      // 38
+  uint8_t maxWaitTime = 60;      // 39
+  uint8_t maxSpeed = 40;         // 41, x 2.25
+  uint8_t avgSpeed = 20;         // 42, x 2.25
+  uint16_t rideLength = 300;     // 43 low, 44 high; / 0.3048
+  uint8_t posGs = 10;            // 45
+  uint8_t negGs = 3;             // 46
+  uint8_t latGs = 5;             // 47
+  uint8_t invs = 0;              // 48
+  uint8_t drops = 2;             // 49
+  uint8_t maxDropHeight = 20;    // 50
+  uint8_t ex = 50;               // 51, x 0.1
+  uint8_t intensity = 40;        // 52, x 0.1
+  uint8_t na = 20;               // 53, x 0.1
+  int decodedLength = 8198;      // 8198 (expansion) or 8058 (original game)
+  uint32_t seed = 1;             // varies the track data after the statistics
+};
+
+// The decoded design: decodedLength bytes with the statistics at their offsets, some track
+// data after them and long runs of zeros, as real designs have.
+std::vector<uint8_t> MakeDecodedDesign(const DesignParams& params);
+
+// Packs decoded bytes into a run-length body with runs of at most 125 bytes.
+std::vector<uint8_t> EncodeRunLength(std::span<const uint8_t> decoded);
+
+// A whole design file: the packed body of decoded followed by a four-byte trailer.
+std::vector<uint8_t> EncodeDesignFile(std::span<const uint8_t> decoded, uint32_t trailer = 0);
+
+// Writes the design file for params at path; throws Error when it cannot be written.
+void WriteDesignFile(const std::string& path, const DesignParams& params);
+
+}  // namespace velodex
