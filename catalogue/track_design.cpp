@@ -1,1 +1,182 @@
-// Placeholder: filled in by its component's work.
+// Decoding of track design files and reading of their statistics.
+//
+// Positions and counts are size_t throughout, so a body of any length is walked correctly;
+// the file loader still refuses to read more than the longest file that could possibly be
+// accepted (see kLongestAcceptableFile).
+#include "catalogue/track_design.h"
+
+#include <cstddef>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace velodex {
+namespace {
+
+constexpr size_t kTrailerLength = 4;
+
+// Every run turns at most two body bytes into each decoded byte (a one-byte literal run is
+// the worst case), and decoding only ends once the whole body is consumed. A body of more
+// than 2 x 8,198 bytes therefore always decodes past every accepted length, so a file longer
+// than this is rejected without being read: the verdict is the same as decoding it.
+constexpr size_t kLongestAcceptableFile = 2 * kFullDesignLength + kTrailerLength;
+
+// Reads up to capacity bytes of the file at path into buffer with unbuffered system calls,
+// so loading a design allocates nothing. Returns the count read, or -1 when the file cannot
+// be opened or read, is not a regular file, or holds more than capacity bytes.
+long ReadWholeFile(const std::string& path, uint8_t* buffer, size_t capacity) {
+#ifdef _WIN32
+  int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+  if (fd < 0) return -1;
+  struct _stat64 info;
+  if (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+    _close(fd);
+    return -1;
+  }
+#else
+  // Non-blocking so that a stray FIFO named like a design cannot hang the scan.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return -1;
+  }
+#endif
+  // Ask for one byte more than fits so an over-long file shows itself without being read
+  // to its end.
+  size_t total = 0;
+  bool failed = false;
+  while (total <= capacity) {
+#ifdef _WIN32
+    int got = _read(fd, buffer + total, static_cast<unsigned>(capacity + 1 - total));
+#else
+    ssize_t got = read(fd, buffer + total, capacity + 1 - total);
+#endif
+    if (got < 0) {
+      failed = true;
+      break;
+    }
+    if (got == 0) break;
+    total += static_cast<size_t>(got);
+  }
+#ifdef _WIN32
+  _close(fd);
+#else
+  close(fd);
+#endif
+  if (failed || total > capacity) return -1;
+  return static_cast<long>(total);
+}
+
+// Rounds the double-precision result of a product or quotient once to single precision.
+float Single(double value) { return static_cast<float>(value); }
+
+// PosGs and LatGs: a byte above 128 keeps only its low four bits, negated. A byte whose low
+// four bits are clear gives +0.0, never -0.0, so a stored zero never carries a sign.
+float SignedLowNibbleGs(uint8_t b) {
+  if (b <= 128) return Single(b * 0.32);
+  const int lowBits = b & 15;
+  if (lowBits == 0) return 0.0f;
+  return Single(lowBits * 0.32 * -1.0);
+}
+
+// NegGs: a byte above 128 is the two's complement negative, -(256 - b), never zero.
+float TwosComplementGs(uint8_t b) {
+  if (b <= 128) return Single(b * 0.32);
+  return Single((256 - b) * -0.32);
+}
+
+}  // namespace
+
+bool DecodeTrackDesignBytes(std::span<const uint8_t> file, DecodedDesign& out) {
+  out.length = 0;
+  if (file.size() < kTrailerLength) return false;
+  // L: the body's length. Index L is the first trailer byte, which the data bytes of a run may
+  // still use; control bytes come only from below L.
+  const size_t bodyEnd = file.size() - kTrailerLength;
+  const uint8_t* input = file.data();
+  uint8_t* decoded = out.bytes.data();
+  constexpr size_t kCapacity = kDecodedCapacity;
+  size_t pos = 0;
+  size_t produced = 0;
+  while (pos < bodyEnd) {
+    const unsigned control = input[pos];
+    if (control >= 127) {
+      // Repeat run: 257 - c copies (130 for 127, 2 for 255) of the byte at pos + 1, which is
+      // at most L because pos < L.
+      const size_t count = 257 - control;
+      if (count > kCapacity - produced) return false;
+      const uint8_t value = input[pos + 1];
+      for (size_t i = 0; i < count; ++i) decoded[produced + i] = value;
+      produced += count;
+      pos += 2;
+    } else {
+      // Literal run of c + 1 bytes at pos + 1 .. pos + c + 1, the last of which may be index L.
+      const size_t count = control + 1;
+      if (pos + count > bodyEnd) return false;
+      if (count > kCapacity - produced) return false;
+      for (size_t i = 0; i < count; ++i) decoded[produced + i] = input[pos + 1 + i];
+      produced += count;
+      pos += count + 1;
+    }
+  }
+  if (produced != kFullDesignLength && produced != kShortDesignLength) return false;
+  out.length = static_cast<int>(produced);
+  return true;
+}
+
+bool DecodeTrackDesign(const std::string& path, DecodedDesign& out) {
+  out.length = 0;
+  uint8_t file[kLongestAcceptableFile];
+  const long length = ReadWholeFile(path, file, sizeof file);
+  if (length < 0) return false;
+  return DecodeTrackDesignBytes(std::span<const uint8_t>(file, static_cast<size_t>(length)), out);
+}
+
+std::optional<DecodedDesign> DecodeTrackDesign(const std::string& path) {
+  DecodedDesign design;
+  if (!DecodeTrackDesign(path, design)) return std::nullopt;
+  return design;
+}
+
+DesignStats ExtractDesignStats(const DecodedDesign& design) {
+  const uint8_t* b = design.bytes.data();
+  DesignStats stats;
+  stats.rideTypeCode = b[0];
+  stats.trainColorScheme = b[7];
+  stats.minWaitTime = b[38];
+  stats.maxWaitTime = b[39];
+  stats.maxSpeed = Single(b[41] * 2.25);
+  stats.avgSpeed = Single(b[42] * 2.25);
+  stats.rideLength = Single((b[43] + 256 * b[44]) / 0.3048);
+  stats.posGs = SignedLowNibbleGs(b[45]);
+  stats.negGs = TwosComplementGs(b[46]);
+  stats.latGs = SignedLowNibbleGs(b[47]);
+  stats.invs = static_cast<int16_t>(b[48] & 31);
+  stats.drops = static_cast<int16_t>(b[49] & 63);
+  stats.maxDropHeight = b[50];
+  stats.ex = Single(b[51] * 0.1);
+  stats.intensity = Single(b[52] * 0.1);
+  stats.na = Single(b[53] * 0.1);
+  // Each step in single precision: the sum is rounded before the difference is taken.
+  const float strain = stats.intensity + stats.na;
+  stats.rating = stats.ex - strain;
+  return stats;
+}
+
+std::string BadDesignName(const std::string& fileName) {
+  // A name of fewer than three characters loses all of them ("ab" becomes "bad"), the same
+  // as a name of exactly three; listed designs always end in ".td4", so this only guards.
+  const size_t keep = fileName.size() >= 3 ? fileName.size() - 3 : 0;
+  return fileName.substr(0, keep) + "bad";
+}
+
+}  // namespace velodex
