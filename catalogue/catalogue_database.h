@@ -96,6 +96,9 @@ class CatalogueDatabase {
   void close();
   bool isOpen() const;
   const std::string& path() const;
+  // How long open() and writes wait for another connection's lock before failing with
+  // "database is locked" (default 5000 ms). Applies to connections opened afterwards.
+  void setBusyTimeout(int milliseconds);
 
   // A set over all rows of a table (velodex, TrackParts), allowing deletes and new rows.
   RecordSet openTable(const std::string& name);
@@ -116,6 +119,15 @@ class CatalogueDatabase {
   // Creates a new empty catalogue file at path (tables, stored queries); the build's
   // empty-catalogue maker and the tests use it. Throws Error if path exists.
   static void createEmpty(const std::string& path);
+
+  // True when path is a whole catalogue file: it opens, passes SQLite's quick check and holds
+  // the table velodex. Never throws; a missing, partial or foreign file is false.
+  static bool isComplete(const std::string& path);
+
+  // Puts the closed file source in place of destination in one step (an existing destination
+  // is replaced), and flushes the folder so the new name survives a crash. Throws Error
+  // naming both files on failure.
+  static void replace(const std::string& source, const std::string& destination);
 
   struct Impl;
 
