@@ -1,1 +1,64 @@
-// Placeholder: filled in by its component's work.
+// Table rows of the report pages.
+#include "report/ride_row.h"
+
+#include <array>
+#include <string>
+
+namespace velodex {
+namespace {
+
+// The catalogue field under each report column; column 0 has a cell of its own.
+constexpr std::array<const char*, kColumnCount> kColumnFields = {
+    "File_Name", "Ride_Type", "Max_Speed", "Avg_Speed",       "Ride_Length", "PosGs", "NegGs",
+    "LatGs",     "Invs",      "Drops",     "Max_Drop_Height", "Ex",          "Int",   "Na"};
+
+}  // namespace
+
+void WriteRideRow(PageFile& page, const RunOptions& options, RecordSet& rows) {
+  page.writeLine("<TR>");
+  if (options.column(0)) {
+    const std::string fileName = CellText(rows.field("File_Name"));
+    if (options.namesAsHyperlinks()) {
+      page.writeLine("<TD>");
+      // The page lies in a ride type folder: the design sits beside it only when copied
+      // there, otherwise in the scanned folder one level up.
+      WriteLink(page, fileName, options.copyTracksToSubdirectory() ? fileName : "../" + fileName);
+      page.writeLine("</TD>");
+    } else {
+      page.write("<TD>");
+      page.write(fileName);
+      page.writeLine("</TD>");
+    }
+  }
+  WriteRideRowCells(page, options, rows);
+  page.writeLine("</TR>");
+}
+
+void WriteRideRowCells(PageFile& page, const RunOptions& options, RecordSet& rows) {
+  for (int i = 1; i < kColumnCount; ++i) {
+    if (!options.column(i)) continue;
+    page.write("<TD>");
+    page.write(CellText(rows.field(kColumnFields[static_cast<size_t>(i)])));
+    page.writeLine("</TD>");
+  }
+  if (!options.useZipFiles()) return;
+
+  const std::string author = CellText(rows.field("Author"));
+  const std::string authorLink = CellText(rows.field("Alink"));
+  page.write("<TD>");
+  if (authorLink == "none") {
+    page.write(author);
+  } else if (authorLink.find('@') != std::string::npos) {
+    WriteMailLink(page, author, authorLink);
+  } else {
+    WriteLink(page, author, authorLink);
+  }
+  page.write("</TD>");
+
+  const std::string archive = CellText(rows.field("zipfilename"));
+  page.write("<TD>");
+  WriteLink(page, archive, archive);
+  page.write("</TD>");
+}
+
+}  // namespace velodex

@@ -1,0 +1,80 @@
+// The pieces every report page shares: the page file itself, the document head with the
+// column heading row, the two page feet's common credit lines, the ordinary page foot, the
+// two one-line link writers, and the plain text form of a catalogue value in a cell.
+// Every line ends in CR LF; nothing written is escaped or altered.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "catalogue/catalogue_database.h"
+#include "catalogue/run_options.h"
+
+namespace velodex {
+
+// The fixed address of the program's home page, the target of every page's credit link.
+inline constexpr const char* kHomePageAddress = "https://velodex.example.org/";
+
+// An output page: created (or emptied) when constructed, written through a buffer, closed
+// by close(). Throws Error "cannot write page '<path>': <cause>" when the file cannot be
+// created, a write fails or the close finds a failed write. Lines written stay on disk.
+class PageFile {
+ public:
+  explicit PageFile(std::string path);
+  // Closes a page left open (after an error) without reporting anything further.
+  ~PageFile();
+  PageFile(const PageFile&) = delete;
+  PageFile& operator=(const PageFile&) = delete;
+
+  // Appends text, leaving the line open for the next write.
+  void write(std::string_view text);
+  // Appends text and ends the line with CR LF.
+  void writeLine(std::string_view text);
+  // Flushes and closes the file; throws Error if any write failed or the close fails.
+  void close();
+
+  const std::string& path() const { return path_; }
+
+ private:
+  [[noreturn]] void fail(int errorNumber) const;
+
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::string path_;
+  // Declared before file_ so the buffer outlives the stream that writes through it.
+  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<std::FILE, Closer> file_;
+};
+
+// Writes "<html>" through the heading row: the title line, the table start and one heading
+// cell per switched-on column (then "Author" and "Zip File Name" with useZipFiles), "</TR>".
+void WritePageHead(PageFile& page, const RunOptions& options, std::string_view title);
+
+// Writes "</table>", then, only when withIndexLink is 1, the "Main Index" link (target
+// "rideindex.htm" with useZipFiles, else "..\rideindex.htm") and "<P>", then the credit
+// lines and the document close.
+void WritePageFoot(PageFile& page, const RunOptions& options, int withIndexLink);
+
+// Writes the closing lines both page feet share: the credit sentence with its link to
+// the home page ("Velodex " and the version), "</body>" and "</html>".
+void WriteCreditLines(PageFile& page);
+
+// Writes one line: <a href="target">text</a>, both inserted as they stand.
+void WriteLink(PageFile& page, std::string_view text, std::string_view target);
+
+// Writes one line: <a href="mailto:address">text</a>.
+void WriteMailLink(PageFile& page, std::string_view text, std::string_view address);
+
+// The text of a single-precision value in a cell: the shortest decimal form of at most
+// seven significant digits, no exponent, no trailing zeros, no separator for whole values,
+// the locale's decimal separator otherwise; negative zero shows as "0".
+std::string FormatSingle(float value);
+
+// The cell text of a catalogue value: text as stored, whole numbers in decimal, floats by
+// FormatSingle (a double by the same rule), null as the empty text.
+std::string CellText(const FieldValue& value);
+
+}  // namespace velodex
