@@ -1,1 +1,193 @@
-// Placeholder: filled in by its component's work.
+// The catalogue run: empty and compact the catalogue, then load the folder and write what the
+// option code's dispatch row asks for.
+#include "catalogue/catalogue_run.h"
+
+#include <array>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_database.h"
+#include "catalogue/catalogue_location.h"
+#include "catalogue/error.h"
+#include "catalogue/file_system.h"
+#include "catalogue/folder_scan.h"
+#include "files/archive_extraction.h"
+#include "files/ride_type_folders.h"
+#include "report/ride_index_page.h"
+#include "report/ride_type_pages.h"
+#include "report/simple_index_page.h"
+
+namespace velodex {
+namespace {
+
+enum class Loading { kPlainFolder, kArchives };
+
+enum class Step { kFolders, kCopy, kIndex, kTypePages, kSpecificationPage };
+
+struct DispatchRow {
+  int code;
+  const char* pattern;
+  const char* emptyMessage;
+  Loading loading;
+  std::initializer_list<Step> steps;
+};
+
+constexpr const char* kNoRideFiles = "No Ride files found";
+constexpr const char* kNoFiles = "No Files found";
+
+// One row per option code the wizard can produce. The codes 12, 14, 24, 26, 28 and 30 (zip
+// together with copy or hyperlinks) have none and end as unhandled codes.
+const std::array<DispatchRow, 10> kDispatchRows = {{
+    {0, "*.td4", kNoRideFiles, Loading::kPlainFolder, {Step::kSpecificationPage}},
+    {2, "*.td4", kNoRideFiles, Loading::kPlainFolder,
+     {Step::kFolders, Step::kIndex, Step::kTypePages}},
+    {4, "*.td4", kNoRideFiles, Loading::kPlainFolder,
+     {Step::kFolders, Step::kCopy, Step::kSpecificationPage}},
+    {6, "*.td4", kNoRideFiles, Loading::kPlainFolder,
+     {Step::kFolders, Step::kCopy, Step::kIndex, Step::kTypePages}},
+    {8, "*.zip", kNoFiles, Loading::kArchives, {Step::kSpecificationPage}},
+    {10, "*.zip", kNoFiles, Loading::kArchives, {Step::kIndex, Step::kTypePages}},
+    {16, "*.td4", kNoFiles, Loading::kPlainFolder, {Step::kSpecificationPage}},
+    {18, "*.td4", kNoFiles, Loading::kPlainFolder,
+     {Step::kFolders, Step::kIndex, Step::kTypePages}},
+    {20, "*.td4", kNoRideFiles, Loading::kPlainFolder,
+     {Step::kFolders, Step::kCopy, Step::kSpecificationPage}},
+    {22, "*.td4", kNoFiles, Loading::kPlainFolder,
+     {Step::kFolders, Step::kIndex, Step::kTypePages, Step::kCopy}},
+}};
+
+const DispatchRow* FindRow(int code) {
+  for (const DispatchRow& row : kDispatchRows) {
+    if (row.code == code) return &row;
+  }
+  return nullptr;
+}
+
+void ShowStatus(ProgressDisplay& progress, const std::string& text) {
+  progress.setText(ProgressLabel::kStatus, text);
+  progress.repaint(ProgressLabel::kStatus);
+}
+
+// Removes every row of a table set, one row at a time as the navigation allows. The
+// database keeps all the deletes in one transaction, committed when the set closes.
+void EmptyTable(RecordSet& table) {
+  if (table.recordCount() == 0) return;
+  while (!table.atEnd()) {
+    table.deleteCurrent();
+    table.moveNext();
+  }
+}
+
+// The swap after compaction replaces the catalogue atomically, so a run never leaves the
+// catalogue missing. A catalogue missing beside a whole compacted copy can still come from
+// an older program or from the user's own hands; the copy is then what the last run left,
+// and it is put in place. A copy that is not a whole catalogue is left alone, and opening
+// the missing catalogue reports the failure.
+void FinishInterruptedSwap(const std::string& catalogue, const std::string& compacted) {
+  if (FileExists(catalogue) || !CatalogueDatabase::isComplete(compacted)) return;
+  CatalogueDatabase::replace(compacted, catalogue);
+}
+
+void LoadArchives(const RunContext& context, const std::string& folder) {
+  const std::string extractionFolder = PrepareExtractionFolder(folder);
+  ExtractArchives(context);
+  RemoveExtractionFolder(extractionFolder);
+}
+
+void WriteSpecificationStep(const RunContext& context, CatalogueDatabase& database,
+                            const std::string& folder, const std::string& sortedQuery) {
+  RecordSet sortedRows = database.openQuery(sortedQuery);
+  WriteSpecificationPage(context.options, JoinPath(folder, "simpleindex.htm"), sortedRows);
+  sortedRows.close();
+}
+
+}  // namespace
+
+RunOutcome RunCatalogue(const RunContext& context) {
+  RunOptions& options = context.options;
+  ProgressDisplay& progress = context.progress;
+  const std::string cataloguePath = JoinPath(context.databaseFolder, kCatalogueFileName);
+  const std::string compactedPath = JoinPath(context.databaseFolder, kCompactedFileName);
+
+  FinishInterruptedSwap(cataloguePath, compactedPath);
+  CatalogueDatabase database;
+  database.open(cataloguePath);
+  RecordSet rides = database.openTable("velodex");
+  RecordSet trackParts = database.openTable("TrackParts");
+
+  if (options.ridesPerPage().empty()) options.setRidesPerPage("10");
+  context.windows.showProgress();
+
+  ShowStatus(progress, "Deleting Records");
+  EmptyTable(rides);
+  EmptyTable(trackParts);
+  trackParts.close();
+  rides.close();
+  database.close();
+
+  if (FileExists(compactedPath)) std::filesystem::remove(compactedPath);
+  ShowStatus(progress, "Compacting Database");
+  CatalogueDatabase::compact(cataloguePath, compactedPath);
+  // Deleting the catalogue and renaming the copy in two steps would leave no catalogue if
+  // the program died in between; one replacing rename has the same outcome.
+  CatalogueDatabase::replace(compactedPath, cataloguePath);
+  database.open(cataloguePath);
+
+  const int code = OptionCode(options);
+  const std::string folder = options.folder();
+  if (options.sortField().empty()) options.setSortField("Rating");
+  const std::string sortedQuery = "SELECT * From velodex ORDER BY " + options.sortField() +
+                                  (options.sortDescending() ? " DESC;" : " ASC;");
+
+  bool wroteSpecificationPage = false;
+  RunOutcome outcome = RunOutcome::kCompleted;
+  if (const DispatchRow* row = FindRow(code)) {
+    context.runLister.setPath(folder);
+    context.runLister.setPattern(row->pattern);
+    if (context.runLister.count() == 0) {
+      context.prompts.message(row->emptyMessage, MessageIcon::kNone);
+      context.windows.returnToFirstStep();
+      return RunOutcome::kEmptyFolder;
+    }
+    if (row->loading == Loading::kArchives) {
+      LoadArchives(context, folder);
+    } else {
+      ReadTrackFolder(context, context.runLister.path(), "none");
+    }
+    for (Step step : row->steps) {
+      switch (step) {
+        case Step::kFolders:
+          MakeRideTypeFolders(folder, database);
+          break;
+        case Step::kCopy:
+          CopyTracksToRideTypeFolders(progress, folder, database);
+          break;
+        case Step::kIndex:
+          WriteRideIndexPage(options, folder, database);
+          break;
+        case Step::kTypePages:
+          WriteRideTypePages(options, progress, folder, database);
+          break;
+        case Step::kSpecificationPage:
+          WriteSpecificationStep(context, database, folder, sortedQuery);
+          wroteSpecificationPage = true;
+          break;
+      }
+    }
+  } else {
+    context.prompts.message(std::to_string(code), MessageIcon::kInformation);
+    outcome = RunOutcome::kUnhandledCode;
+  }
+
+  progress.setText(ProgressLabel::kStatus, "Done - ");
+  progress.setText(ProgressLabel::kStatus,
+                   progress.text(ProgressLabel::kStatus) + "Look at " + folder +
+                       (wroteSpecificationPage ? std::string(1, kPathSeparator) + "simpleindex.htm"
+                                               : std::string(1, kPathSeparator) + "rideindex.htm"));
+  context.windows.offerQuit();
+  return outcome;
+}
+
+}  // namespace velodex

@@ -12,7 +12,8 @@ class FileLister {
  public:
   virtual ~FileLister() = default;
 
-  // Setting the path or the pattern re-reads the folder, as a file list control does.
+  // Setting the path or the pattern, or refreshing, makes the next count() or name() see
+  // the folder as it is then, as a file list control does.
   virtual void setPath(const std::string& folder) = 0;
   virtual void setPattern(const std::string& pattern) = 0;
   virtual void refresh() = 0;
@@ -33,13 +34,18 @@ class DirectoryLister final : public FileLister {
   void refresh() override;
   std::string path() const override { return path_; }
   std::string pattern() const override { return pattern_; }
-  int count() const override { return static_cast<int>(names_.size()); }
+  int count() const override;
   std::string name(int index) const override;
 
  private:
+  // Reads the folder on first use after a change, so pointing a lister at a folder and
+  // then setting its pattern lists a large folder once, not twice.
+  const std::vector<std::string>& names() const;
+
   std::string path_;
   std::string pattern_ = "*.*";
-  std::vector<std::string> names_;
+  mutable std::vector<std::string> names_;
+  mutable bool stale_ = true;
 };
 
 }  // namespace velodex

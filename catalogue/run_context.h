@@ -24,6 +24,9 @@ struct RunContext {
   std::string databaseFolder;
   // The appended log of unknown ride type codes.
   std::string unknownsLog;
+  // Set once the user declines to give an archive password; no later password question is
+  // asked for the rest of the program run. Owned by the front end.
+  bool& skipPasswordQuestions;
 };
 
 }  // namespace velodex

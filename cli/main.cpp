@@ -1,1 +1,163 @@
-int main() { return 0; }
+// velodex-cli: one catalogue run from the command line, with the same core as the wizard.
+// Exit status: 0 completed, 1 the run ended on one of its own messages, 2 usage, 3 failure.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "catalogue/catalogue_location.h"
+#include "catalogue/catalogue_run.h"
+#include "catalogue/error.h"
+#include "catalogue/file_system.h"
+#include "catalogue/ride_type_table.h"
+#include "cli/terminal_front_end.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+using namespace velodex;
+
+enum ExitCode { kCompleted = 0, kRunMessage = 1, kUsage = 2, kFailure = 3 };
+
+constexpr const char* kExitCodes =
+    "Exit status:\n"
+    "  0  the run completed (also after an option code without a dispatch row, whose number\n"
+    "     is printed)\n"
+    "  1  the run ended on one of its own messages (\"No Ride files found\", \"No Files found\")\n"
+    "  2  usage error\n"
+    "  3  failure (catalogue, page, copy or archive folder), with its message\n";
+
+// "all", "none" or comma-separated indexes 0 to 13.
+std::array<bool, kColumnCount> ParseColumns(const std::string& text) {
+  std::array<bool, kColumnCount> columns{};
+  if (text == "all") {
+    columns.fill(true);
+    return columns;
+  }
+  if (text == "none") return columns;
+  std::stringstream items(text);
+  std::string item;
+  while (std::getline(items, item, ',')) {
+    size_t used = 0;
+    int index = -1;
+    try {
+      index = std::stoi(item, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used != item.size() || index < 0 || index >= kColumnCount) {
+      throw CLI::ValidationError("--columns",
+                                 "'" + item + "' is not a column index 0-13, 'all' or 'none'");
+    }
+    columns[static_cast<size_t>(index)] = true;
+  }
+  return columns;
+}
+
+// The folder without a trailing separator, except at the root.
+std::string TrimFolder(std::string folder) {
+  while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
+  return folder;
+}
+
+bool IsTerminal(std::FILE* stream) {
+#ifndef _WIN32
+  return isatty(fileno(stream)) != 0;
+#else
+  (void)stream;
+  return false;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Catalogues the track designs of FOLDER into the catalogue and writes its pages.",
+               "velodex-cli"};
+  app.footer(kExitCodes);
+
+  PlainRunOptions options;
+  std::string folder;
+  std::string columns = "all";
+  std::string databaseDir;
+  std::string unknownsLog = DefaultUnknownsLog();
+  std::optional<std::string> password;
+  bool ascending = false;
+
+  app.add_option("FOLDER", folder, "Folder holding the designs (.td4) or archives (.zip)")
+      ->required()
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--rides-per-page", options.ridesPerPageText,
+                 "Designs per ride type page (empty: 10)")
+      ->capture_default_str();
+  app.add_option("--columns", columns,
+                 "Report columns: comma-separated indexes 0-13, 'all' or 'none'. 0 Ride Name, "
+                 "1 Coaster Type, 2 Max Speed, 3 Avg Speed, 4 Ride Length, 5 Pos. Gs, 6 Neg. Gs, "
+                 "7 Lat Gs, 8 Invs, 9 Drops, 10 Max Drop Height, 11 Excitement, 12 Intensity, "
+                 "13 Nausea")
+      ->capture_default_str();
+  app.add_option("--sort", options.sortFieldText,
+                 "Catalogue column to sort by, as typed (empty: Rating)");
+  app.add_flag("--ascending", ascending, "Sort ascending (default: descending)");
+  auto* hyperlinks =
+      app.add_flag("--hyperlinks", options.hyperlinks, "Write design names as links");
+  auto* zip = app.add_flag("--zip", options.zip,
+                           "Catalogue the designs inside the folder's zip archives instead of "
+                           "its loose designs");
+  app.add_flag("--separate", options.separate,
+               "Write a ride index and one page set per ride type");
+  auto* copy = app.add_flag("--copy", options.copy,
+                            "Copy each design into a folder named after its ride type");
+  zip->excludes(hyperlinks);
+  zip->excludes(copy);
+  app.add_option("--database-dir", databaseDir,
+                 "Folder holding velodex.mdb (default: the program's folder, or the per-user "
+                 "data folder when that is not writable)")
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--unknowns-log", unknownsLog, "Log of unknown ride type codes")
+      ->capture_default_str();
+  app.add_option("--password", password,
+                 "Password for encrypted archive members (default: ask on a terminal, else "
+                 "none)");
+
+  try {
+    app.parse(argc, argv);
+    options.columns = ParseColumns(columns);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : kUsage;
+  }
+  options.folderText = TrimFolder(folder);
+  options.descending = !ascending;
+
+  const bool interactive = IsTerminal(stderr);
+  TerminalProgress progress(stdout, stderr, interactive);
+  TerminalPrompts prompts(password, IsTerminal(stdin));
+  NoWindows windows;
+  DirectoryLister runLister;
+  DirectoryLister scanLister;
+  RideTypeTable rideTypes;
+  bool skipPasswordQuestions = false;
+  try {
+    FillRideTypeTable(rideTypes);
+    if (databaseDir.empty()) databaseDir = ResolveCatalogueFolder(ProgramFolder());
+    const RunContext context{options,  runLister, scanLister,  progress,
+                             windows,  prompts,   rideTypes,   databaseDir,
+                             unknownsLog, skipPasswordQuestions};
+    const RunOutcome outcome = RunCatalogue(context);
+    progress.finish();
+    if (outcome == RunOutcome::kEmptyFolder) return kRunMessage;
+    std::printf("%s\n", progress.text(ProgressLabel::kStatus).c_str());
+    return kCompleted;
+  } catch (const std::exception& e) {
+    progress.finish();
+    std::fprintf(stderr, "velodex-cli: %s\n", e.what());
+    return kFailure;
+  }
+}

@@ -1,1 +1,286 @@
-// Placeholder: filled in by its component's work.
+// The folder scan: rows, renamed rejects, the unknown ride type log, author.txt in archive
+// mode and the clean-up of the extraction folder.
+#include "catalogue/folder_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "catalogue/error.h"
+#include "tests/support/test_support.h"
+#include "tools/design_encoder.h"
+
+namespace velodex {
+namespace {
+
+using testing::ReadFile;
+using testing::RunHarness;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+// Distinct raw bytes for every statistic, so a field stored under the wrong name shows.
+DesignParams Distinct(uint8_t code) {
+  DesignParams p;
+  p.rideTypeCode = code;
+  p.trainColorScheme = 7;
+  p.minWaitTime = 11;
+  p.maxWaitTime = 99;
+  p.maxSpeed = 45;           // 101.25
+  p.avgSpeed = 18;           // 40.5
+  p.rideLength = 0x0110;     // 272 / 0.3048
+  p.posGs = 20;              // 6.4
+  p.negGs = 255;             // -0.32
+  p.latGs = 129;             // -0.32 (low four bits)
+  p.invs = 0xE3;             // 3 (low five bits)
+  p.drops = 0xC5;            // 5 (low six bits)
+  p.maxDropHeight = 200;
+  p.ex = 65;                 // 6.5
+  p.intensity = 52;          // 5.2
+  p.na = 31;                 // 3.1
+  return p;
+}
+
+TEST(ReadTrackFolder, StoresTheTwentyTwoFieldsOfAnAcceptedDesign) {
+  RunHarness h;
+  WriteDesignFile(h.designs + "/Loop.td4", Distinct(19));
+  ReadTrackFolder(h.context(), h.designs, "none");
+
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 1u);
+  const std::map<std::string, FieldValue> expected = {
+      {"File_Name", "Loop.td4"},
+      {"Ride_Name", "Corkscrew"},
+      {"Min_Wait_Time", 11},
+      {"Max_Wait_Time", 99},
+      {"Train_Color_Scheme", 7},
+      {"Ride_Type", "Corkscrew"},
+      {"Max_Speed", 101.25f},
+      {"Avg_Speed", 40.5f},
+      {"Ride_Length", 892.388427734375f},
+      {"PosGs", static_cast<float>(20 * 0.32)},
+      {"NegGs", static_cast<float>(-0.32)},
+      {"LatGs", static_cast<float>(-0.32)},
+      {"Invs", 3},
+      {"Drops", 5},
+      {"Max_Drop_Height", 200},
+      {"Ex", static_cast<float>(6.5)},
+      {"Int", static_cast<float>(5.2)},
+      {"Na", static_cast<float>(3.1)},
+      {"Author", "Anonymous"},
+      {"Alink", "none"},
+      {"zipfilename", "none"},
+      {"Rating", static_cast<float>(6.5f - static_cast<float>(5.2f + 3.1f))},
+  };
+  for (const auto& [column, value] : expected) {
+    EXPECT_EQ(rows[0][column], value) << column;
+  }
+  EXPECT_TRUE(rows[0]["Ride_Category"].isNull() ||
+              rows[0]["Ride_Category"] == FieldValue(std::string()));
+}
+
+TEST(ReadTrackFolder, ListsNamesWithoutRegardToCaseAndStoresALowerCaseEnding) {
+  RunHarness h;
+  WriteDesignFile(h.designs + "/BIG.TD4", Distinct(0));
+  WriteDesignFile(h.designs + "/small.Td4", Distinct(1));
+  WriteFile(h.designs + "/BIG.TP4", "companion");
+  WriteFile(h.designs + "/notes.td4.txt", "not a design");
+  ReadTrackFolder(h.context(), h.designs, "none");
+
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["File_Name"], FieldValue("BIG.td4"));
+  EXPECT_EQ(rows[1]["File_Name"], FieldValue("small.td4"));
+  // The files keep their names on disk.
+  EXPECT_TRUE(fs::exists(h.designs + "/BIG.TD4"));
+  EXPECT_TRUE(fs::exists(h.designs + "/small.Td4"));
+}
+
+TEST(ReadTrackFolder, RenamesRejectsButNeverOverAnExistingFile) {
+  RunHarness h;
+  WriteFile(h.designs + "/Short.td4", "abc");
+  WriteFile(h.designs + "/Garbage.TD4", std::string(600, '\x7f'));
+  WriteFile(h.designs + "/Taken.td4", "xyz");
+  WriteFile(h.designs + "/Taken.bad", "the user's own file");
+  WriteDesignFile(h.designs + "/Zgood.td4", Distinct(0));
+  ReadTrackFolder(h.context(), h.designs, "none");
+
+  EXPECT_EQ(testing::ListFolder(h.designs),
+            (std::vector<std::string>{"Garbage.bad", "Short.bad", "Taken.bad", "Taken.td4",
+                                      "Zgood.td4"}));
+  EXPECT_EQ(ReadFile(h.designs + "/Taken.bad"), "the user's own file");
+  EXPECT_EQ(ReadFile(h.designs + "/Short.bad"), "abc");
+  // The scan went on past the failed rename.
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["File_Name"], FieldValue("Zgood.td4"));
+}
+
+TEST(ReadTrackFolder, CataloguesUnknownRideTypesAndAppendsOneLogLineEach) {
+  RunHarness h;
+  WriteFile(h.unknownsLog(), "earlier line\r\n");
+  WriteDesignFile(h.designs + "/Loop.td4", Distinct(21));
+  WriteDesignFile(h.designs + "/Mystery.TD4", Distinct(255));
+  WriteDesignFile(h.designs + "/Maze.td4", Distinct(20));
+  ReadTrackFolder(h.context(), h.designs, "none");
+
+  EXPECT_EQ(ReadFile(h.unknownsLog()), "earlier line\r\n21 Loop.td4\r\n255 Mystery.TD4\r\n");
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0]["Ride_Name"], FieldValue("Unknown"));
+  EXPECT_EQ(rows[0]["Ride_Type"], FieldValue("Unknown"));
+  EXPECT_EQ(rows[1]["Ride_Name"], FieldValue("Maze"));
+  EXPECT_EQ(rows[2]["Ride_Name"], FieldValue("Unknown"));
+}
+
+TEST(ReadTrackFolder, AnUnwritableLogDoesNotStopTheScan) {
+  RunHarness h;
+  fs::create_directory(h.unknownsLog());  // a folder where the log should be
+  WriteDesignFile(h.designs + "/A.td4", Distinct(21));
+  WriteDesignFile(h.designs + "/B.td4", Distinct(0));
+  ReadTrackFolder(h.context(), h.designs, "none");
+  EXPECT_EQ(h.catalogueRows().size(), 2u);
+}
+
+TEST(ReadTrackFolder, IgnoresAuthorFileOutsideArchiveMode) {
+  RunHarness h;
+  WriteFile(h.designs + "/author.txt", "Ann\r\nann@example.org\r\n");
+  WriteDesignFile(h.designs + "/A.td4", Distinct(0));
+  ReadTrackFolder(h.context(), h.designs, "none");
+
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["Author"], FieldValue("Anonymous"));
+  EXPECT_EQ(rows[0]["Alink"], FieldValue("none"));
+  EXPECT_TRUE(fs::exists(h.designs + "/author.txt"));
+}
+
+struct AuthorCase {
+  const char* fileName;  // nullptr: no author file
+  const char* content;
+  const char* author;
+  const char* link;
+};
+
+class ArchiveModeAuthor : public ::testing::TestWithParam<AuthorCase> {};
+
+TEST_P(ArchiveModeAuthor, StoresTheAuthorLinesWithEveryDesign) {
+  const AuthorCase& c = GetParam();
+  RunHarness h;
+  h.options.zip = true;
+  const std::string extraction = h.designs + "/quilltemp";
+  fs::create_directory(extraction);
+  if (c.fileName != nullptr) WriteFile(extraction + "/" + c.fileName, c.content);
+  WriteDesignFile(extraction + "/A.td4", Distinct(0));
+  WriteDesignFile(extraction + "/B.td4", Distinct(1));
+  ReadTrackFolder(h.context(), extraction, "pack.zip");
+
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 2u);
+  for (auto& row : rows) {
+    EXPECT_EQ(row["Author"], FieldValue(c.author));
+    EXPECT_EQ(row["Alink"], FieldValue(c.link));
+    EXPECT_EQ(row["zipfilename"], FieldValue("pack.zip"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AuthorFiles, ArchiveModeAuthor,
+    ::testing::Values(AuthorCase{nullptr, "", "Anonymous", "none"},
+                      AuthorCase{"author.txt", "", "", "none"},
+                      AuthorCase{"author.txt", "Ann Example\r\n", "Ann Example", "none"},
+                      AuthorCase{"author.txt", "Ann\r\nfirst\r\nhttp://ann.example.org/\r\n",
+                                 "Ann", "http://ann.example.org/"},
+                      AuthorCase{"author.txt", "Ann\nann@example.org", "Ann",
+                                 "ann@example.org"},
+                      AuthorCase{"AUTHOR.TXT", "Bob\r\n", "Bob", "none"},
+                      AuthorCase{"author.txt", "Cy\r\n\r\n", "Cy", ""},
+                      AuthorCase{"author.txt", "<b>Dee</b> & co\r\n", "<b>Dee</b> & co",
+                                 "none"}));
+
+TEST(ReadTrackFolder, ArchiveModeDeletesOnlyThePlainFilesOfTheExtractionFolder) {
+  RunHarness h;
+  h.options.zip = true;
+  const std::string extraction = h.designs + "/quilltemp";
+  fs::create_directories(extraction + "/sub");
+  WriteFile(extraction + "/sub/keep.td4", "nested, not ours to delete");
+  WriteFile(h.temp / "outside.txt", "outside");
+  fs::create_symlink(h.temp / "outside.txt", extraction + "/link.td4");
+  WriteDesignFile(extraction + "/A.td4", Distinct(0));
+  WriteFile(extraction + "/Bad.td4", "x");
+  WriteFile(extraction + "/readme.txt", "other");
+  WriteFile(extraction + "/author.txt", "Ann\r\n");
+  ReadTrackFolder(h.context(), extraction, "pack.zip");
+
+  // The link is read through like any listed design and, rejected, renamed itself; the
+  // file it points to is neither renamed nor deleted.
+  EXPECT_EQ(testing::ListFolder(extraction), (std::vector<std::string>{"link.bad", "sub"}));
+  EXPECT_EQ(ReadFile(h.temp / "outside.txt"), "outside");
+  EXPECT_EQ(ReadFile(extraction + "/sub/keep.td4"), "nested, not ours to delete");
+  EXPECT_EQ(h.catalogueRows().size(), 1u);
+}
+
+TEST(ReadTrackFolder, ReportsReadingTracksTheCountAndEachDesignNumber) {
+  RunHarness h;
+  WriteDesignFile(h.designs + "/A.td4", Distinct(0));
+  WriteDesignFile(h.designs + "/B.td4", Distinct(0));
+  ReadTrackFolder(h.context(), h.designs, "none");
+  EXPECT_EQ(h.progress.events,
+            (std::vector<std::string>{"set 3=Reading Tracks", "repaint 3", "set 2=2", "set 1=1",
+                                      "repaint 1", "set 1=2", "repaint 1"}));
+}
+
+TEST(ReadTrackFolder, AnEmptyFolderAddsNoRowAndShowsZero) {
+  RunHarness h;
+  ReadTrackFolder(h.context(), h.designs, "none");
+  EXPECT_TRUE(h.catalogueRows().empty());
+  EXPECT_EQ(h.progress.text(ProgressLabel::kCount), "0");
+}
+
+TEST(ReadTrackFolder, EveryAcceptedFileAddsARowEvenWhenTheSameDesignWasSeenBefore) {
+  RunHarness h;
+  WriteDesignFile(h.designs + "/A.td4", Distinct(0));
+  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context(), h.designs, "none");
+  EXPECT_EQ(h.catalogueRows().size(), 2u);
+}
+
+TEST(ReadTrackFolder, AMissingCatalogueIsAFailureNamingTheFile) {
+  RunHarness h;
+  fs::remove(h.databaseFolder + "/velodex.mdb");
+  WriteDesignFile(h.designs + "/A.td4", Distinct(0));
+  try {
+    ReadTrackFolder(h.context(), h.designs, "none");
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("velodex.mdb"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(fs::exists(h.designs + "/A.td4"));
+}
+
+struct AuthorTextCase {
+  std::string text;
+  std::string author;
+  std::string link;
+};
+
+TEST(ReadAuthorFile, SplitsLinesOnAnyLineEnd) {
+  const AuthorTextCase cases[] = {
+      {"", "", "none"},
+      {"Ann", "Ann", "none"},
+      {"Ann\r\n", "Ann", "none"},
+      {"Ann\rlink", "Ann", "link"},
+      {"Ann\n\nlast", "Ann", "last"},
+      {"\r\nlink", "", "link"},
+      {"A\r\nB\r\nC\r\n", "A", "C"},
+  };
+  RunHarness h;
+  for (const auto& c : cases) {
+    WriteFile(h.temp / "author.txt", c.text);
+    AuthorInfo info = ReadAuthorFile(h.temp / "author.txt");
+    EXPECT_EQ(info.author, c.author) << c.text;
+    EXPECT_EQ(info.link, c.link) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace velodex

@@ -1,1 +1,141 @@
-// Placeholder: filled in by its component's work.
+// velodex-cli as a user meets it: its exit status, its messages and its last line.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "catalogue/catalogue_database.h"
+#include "tests/support/test_support.h"
+#include "tools/design_encoder.h"
+
+namespace velodex {
+namespace {
+
+using testing::ReadFile;
+using testing::TempFolder;
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+class VelodexCli : public ::testing::Test {
+ protected:
+  VelodexCli() : designs_(temp_ / "designs"), db_(temp_ / "db") {
+    fs::create_directory(designs_);
+    fs::create_directory(db_);
+    CatalogueDatabase::createEmpty(db_ + "/velodex.mdb");
+  }
+
+  CliResult Run(const std::string& arguments, bool withDatabase = true) {
+    std::string command = std::string(VELODEX_CLI_PATH) + " " + arguments;
+    if (withDatabase) command += " --database-dir " + Quote(db_);
+    command += " --unknowns-log " + Quote(temp_ / "unknowns.txt");
+    command += " </dev/null >" + Quote(temp_ / "out.txt") + " 2>" + Quote(temp_ / "err.txt");
+    const int raw = std::system(command.c_str());
+    CliResult result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadFile(temp_ / "out.txt");
+    result.err = ReadFile(temp_ / "err.txt");
+    return result;
+  }
+
+  static std::string LastLine(const std::string& text) {
+    std::string trimmed = text;
+    while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
+    const size_t start = trimmed.rfind('\n');
+    return start == std::string::npos ? trimmed : trimmed.substr(start + 1);
+  }
+
+  TempFolder temp_;
+  std::string designs_;
+  std::string db_;
+};
+
+TEST_F(VelodexCli, CompletesAndEndsWithTheCompletionText) {
+  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+  CliResult r = Run(Quote(designs_));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(LastLine(r.out), "Done - Look at " + designs_ + "/simpleindex.htm");
+  EXPECT_NE(r.out.find("Reading Tracks"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::exists(designs_ + "/simpleindex.htm"));
+}
+
+TEST_F(VelodexCli, NamesTheRideIndexWhenSeparatingByRideType) {
+  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+  CliResult r = Run("--separate " + Quote(designs_ + "/"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(LastLine(r.out), "Done - Look at " + designs_ + "/rideindex.htm");
+}
+
+TEST_F(VelodexCli, AnEmptyFolderEndsWithTheRunsMessageAndStatusOne) {
+  struct Case {
+    const char* switches;
+    const char* message;
+  };
+  for (const Case& c : {Case{"", "No Ride files found"}, Case{"--hyperlinks", "No Files found"},
+                        Case{"--zip", "No Files found"}}) {
+    CliResult r = Run(std::string(c.switches) + " " + Quote(designs_));
+    EXPECT_EQ(r.status, 1) << c.switches;
+    EXPECT_EQ(r.err, std::string(c.message) + "\n") << c.switches;
+    EXPECT_EQ(r.out.find("Done"), std::string::npos) << c.switches;
+  }
+}
+
+TEST_F(VelodexCli, RejectsWhatTheWizardMakesImpossibleAsUsageErrors) {
+  const char* usages[] = {"--zip --hyperlinks", "--zip --copy", "--columns 14",
+                          "--columns 1,x", "--no-such-option", ""};
+  for (const char* usage : usages) {
+    const std::string folder = std::string(usage).empty() ? "" : Quote(designs_);
+    CliResult r = Run(std::string(usage) + " " + folder);
+    EXPECT_EQ(r.status, 2) << usage;
+    EXPECT_FALSE(r.err.empty()) << usage;
+  }
+  CliResult missing = Run(Quote(temp_ / "no-such-folder"));
+  EXPECT_EQ(missing.status, 2);
+}
+
+TEST_F(VelodexCli, HelpDocumentsEveryOptionAndTheExitCodes) {
+  CliResult r = Run("--help");
+  EXPECT_EQ(r.status, 0);
+  for (const char* text : {"--rides-per-page", "--columns", "--sort", "--ascending",
+                           "--hyperlinks", "--zip", "--separate", "--copy", "--database-dir",
+                           "--unknowns-log", "--password", "Exit status"}) {
+    EXPECT_NE(r.out.find(text), std::string::npos) << text;
+  }
+}
+
+TEST_F(VelodexCli, AFailureIsReportedWithItsCauseAndStatusThree) {
+  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+  fs::remove(db_ + "/velodex.mdb");
+  CliResult r = Run(Quote(designs_));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find(db_ + "/velodex.mdb"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::exists(designs_ + "/A.td4"));
+}
+
+TEST_F(VelodexCli, ASortFieldThatIsNoColumnIsAFailureNamingIt) {
+  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+  CliResult r = Run("--sort Bogus " + Quote(designs_));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("Bogus"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace velodex

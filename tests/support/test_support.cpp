@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 
 namespace velodex::testing {
 namespace fs = std::filesystem;
@@ -111,6 +112,40 @@ ReplaceAnswer ScriptedPrompts::askYesNoCancel(const std::string& text, const std
   ReplaceAnswer answer = replaceAnswers.front();
   replaceAnswers.erase(replaceAnswers.begin());
   return answer;
+}
+
+const std::vector<std::string> kCatalogueColumns = {
+    "File_Name", "Ride_Name", "Min_Wait_Time", "Max_Wait_Time", "Train_Color_Scheme",
+    "Ride_Type", "Max_Speed", "Avg_Speed",    "Ride_Length",   "PosGs",
+    "NegGs",     "LatGs",     "Invs",          "Drops",         "Max_Drop_Height",
+    "Ex",        "Int",       "Na",            "Author",        "Alink",
+    "zipfilename", "Rating",  "Ride_Category"};
+
+RunHarness::RunHarness() : designs(temp / "designs"), databaseFolder(temp / "db") {
+  fs::create_directory(designs);
+  fs::create_directory(databaseFolder);
+  CatalogueDatabase::createEmpty(JoinPath(databaseFolder, "velodex.mdb"));
+  FillRideTypeTable(rideTypes);
+  options.folderText = designs;
+}
+
+RunContext RunHarness::context() {
+  return RunContext{options,   runLister,      scanLister,    progress,
+                    windows,   prompts,        rideTypes,     databaseFolder,
+                    unknownsLog(), skipPasswordQuestions};
+}
+
+std::vector<std::map<std::string, FieldValue>> RunHarness::catalogueRows(
+    const std::string& orderBy) {
+  CatalogueDatabase database;
+  database.open(JoinPath(databaseFolder, "velodex.mdb"));
+  RecordSet rows = database.openQuery("SELECT * From velodex ORDER BY " + orderBy);
+  std::vector<std::map<std::string, FieldValue>> result;
+  for (; !rows.atEnd(); rows.moveNext()) {
+    auto& row = result.emplace_back();
+    for (const std::string& column : kCatalogueColumns) row[column] = rows.field(column);
+  }
+  return result;
 }
 
 }  // namespace velodex::testing

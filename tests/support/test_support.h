@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue_database.h"
+#include "catalogue/file_lister.h"
 #include "catalogue/progress_display.h"
+#include "catalogue/ride_type_table.h"
+#include "catalogue/run_context.h"
+#include "catalogue/run_options.h"
 
 namespace velodex::testing {
 
@@ -78,5 +83,33 @@ class RecordingWindows final : public RunWindows {
 
   std::vector<std::string> moves;
 };
+
+// Everything a run or a scan needs, over a fresh temporary folder: designs/ for the user's
+// files, db/ holding a new empty catalogue, and the unknown ride type log beside them.
+class RunHarness {
+ public:
+  RunHarness();
+
+  RunContext context();
+  std::string unknownsLog() const { return temp / "unknowns.txt"; }
+  // Every catalogue row as column name -> value, ordered by orderBy.
+  std::vector<std::map<std::string, FieldValue>> catalogueRows(
+      const std::string& orderBy = "File_Name, zipfilename");
+
+  TempFolder temp;
+  std::string designs;
+  std::string databaseFolder;
+  PlainRunOptions options;
+  DirectoryLister runLister;
+  DirectoryLister scanLister;
+  RecordingProgress progress;
+  RecordingWindows windows;
+  ScriptedPrompts prompts;
+  RideTypeTable rideTypes;
+  bool skipPasswordQuestions = false;
+};
+
+// The 23 column names of the catalogue table, in table order.
+extern const std::vector<std::string> kCatalogueColumns;
 
 }  // namespace velodex::testing

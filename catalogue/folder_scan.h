@@ -1,0 +1,31 @@
+// The folder scan: decodes every design of one folder and adds one catalogue row per
+// accepted design. Rejected files are renamed to their "bad" name, unknown ride type codes
+// are logged, and in archive mode the archive's author.txt is read and the extraction
+// folder's files are deleted afterwards.
+#pragma once
+
+#include <string>
+
+#include "catalogue/run_context.h"
+
+namespace velodex {
+
+// The author texts stored with every design of one scan.
+struct AuthorInfo {
+  std::string author = "Anonymous";
+  std::string link = "none";
+};
+
+// Reads an author.txt: line 1 is the author, every later line replaces the link (the last
+// wins). CR LF, LF and CR all end a line. No lines leaves the author empty and the link
+// "none". Throws Error when the file cannot be read.
+AuthorInfo ReadAuthorFile(const std::string& path);
+
+// Scans folder (the chosen folder, or the extraction folder of one archive) and stores its
+// designs with zipFileName ("none" for a plain folder). Each step that fails for one file
+// (unreadable design, a rename onto an existing name, a refused row, an unwritable log) is
+// skipped and the scan goes on. Throws Error only when the catalogue cannot be opened at all.
+void ReadTrackFolder(const RunContext& context, const std::string& folder,
+                     const std::string& zipFileName);
+
+}  // namespace velodex

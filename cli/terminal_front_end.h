@@ -1,0 +1,68 @@
+// The batch front end's side of a run: progress on the terminal, messages on standard
+// error, the archive password from the command line or a terminal prompt.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "catalogue/progress_display.h"
+
+namespace velodex {
+
+// On a terminal: one line on standard error, rewritten in place with the status, the
+// current item and the count, at most every 100 ms. Elsewhere: each new status text as a
+// line of its own on standard output.
+class TerminalProgress final : public ProgressDisplay {
+ public:
+  TerminalProgress(std::FILE* statusOut, std::FILE* terminal, bool interactive);
+  ~TerminalProgress() override;
+
+  void setText(ProgressLabel label, const std::string& text) override;
+  std::string text(ProgressLabel label) const override;
+  void repaint(ProgressLabel label) override;
+  // Ends the updating line so that what follows starts on a fresh line.
+  void finish();
+
+ private:
+  void drawLine();
+
+  std::FILE* statusOut_;
+  std::FILE* terminal_;
+  bool interactive_;
+  std::map<ProgressLabel, std::string> texts_;
+  std::string lastStatusPrinted_;
+  std::chrono::steady_clock::time_point lastDraw_{};
+  bool lineOpen_ = false;
+};
+
+// Messages go to standard error; the password comes from --password, else from a prompt
+// with echo off when standard input is a terminal, else there is none.
+class TerminalPrompts final : public Prompts {
+ public:
+  TerminalPrompts(std::optional<std::string> password, bool interactive);
+
+  void message(const std::string& text, MessageIcon icon) override;
+  std::optional<std::string> askText(const std::string& prompt) override;
+  ReplaceAnswer askYesNoCancel(const std::string& text, const std::string& title) override;
+
+  // The last message shown, for the exit status.
+  const std::string& lastMessage() const { return lastMessage_; }
+
+ private:
+  std::optional<std::string> password_;
+  bool interactive_;
+  std::string lastMessage_;
+};
+
+// Window moves mean nothing on a terminal; the run's outcome says where it ended.
+class NoWindows final : public RunWindows {
+ public:
+  void showProgress() override {}
+  void returnToFirstStep() override {}
+  void offerQuit() override {}
+};
+
+}  // namespace velodex
