@@ -16,25 +16,6 @@ constexpr size_t kLongestRun = 125;
 constexpr size_t kStatsEnd = 54;
 constexpr size_t kTrackPiecesStart = 0xC0;
 
-// splitmix64: small, fast and the same on every platform, so the samples are too.
-class SeededRandom {
- public:
-  explicit SeededRandom(uint64_t seed) : state_(seed) {}
-  uint64_t next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // A value from low to high inclusive.
-  int between(int low, int high) {
-    return low + static_cast<int>(next() % static_cast<uint64_t>(high - low + 1));
-  }
-
- private:
-  uint64_t state_;
-};
-
 uint8_t Byte(int value) { return static_cast<uint8_t>(value); }
 
 // Colours and settings before the statistics: a few cars' body and trim colour pairs, the

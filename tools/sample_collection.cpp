@@ -21,25 +21,6 @@ namespace velodex {
 namespace {
 namespace fs = std::filesystem;
 
-// splitmix64, as in the encoder: the same numbers on every platform.
-class SeededRandom {
- public:
-  explicit SeededRandom(uint64_t seed) : state_(seed) {}
-  uint64_t next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int between(int low, int high) {
-    return low + static_cast<int>(next() % static_cast<uint64_t>(high - low + 1));
-  }
-  bool oneIn(int n) { return between(1, n) == 1; }
-
- private:
-  uint64_t state_;
-};
-
 enum class RideKind { kCoaster, kWater, kGentle };
 
 struct RideType {
