@@ -22,6 +22,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -137,7 +138,9 @@ std::string QuoteIdentifier(const std::string& name) {
   return out + "\"";
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // Copies a span that opens with text[i] and ends with the first close character after it
 // (for single-quoted literals, a doubled quote stays inside). Returns the index after it.
@@ -525,8 +528,9 @@ struct RecordSet::Impl {
     requireCurrentRow(action);
     const int64_t rowid = sqlite3_column_int64(cursor.get(), 0);
     if (!deleter) {
-      deleter = Prepare(connection->db, "DELETE FROM " + QuoteIdentifier(table) + " WHERE rowid = ?1",
-                        context(action));
+      deleter =
+          Prepare(connection->db, "DELETE FROM " + QuoteIdentifier(table) + " WHERE rowid = ?1",
+                  context(action));
     }
     markChanging(action);
     sqlite3_bind_int64(deleter.get(), 1, rowid);
@@ -544,6 +548,11 @@ struct RecordSet::Impl {
     const auto found = fields.find(name);
     if (found == fields.end()) throw fail(action, "no such field");
     const int column = found->second;
+    // The engine would store a NaN as null; refusing it keeps "reads back as written" true.
+    if ((value.isSingle() && std::isnan(value.single())) ||
+        (value.isDouble() && std::isnan(value.real()))) {
+      throw fail(action, "a value that is not a number cannot be stored");
+    }
     // A single-precision column holds what it would read back: a double is narrowed here.
     const FieldValue stored = singles[static_cast<size_t>(column)] && value.isDouble()
                                   ? FieldValue(static_cast<float>(value.real()))
@@ -571,8 +580,8 @@ struct RecordSet::Impl {
         std::string names;
         std::string values;
         for (size_t i = 0; i < columns.size(); ++i) {
-          names += (i == 0 ? "" : ", ") +
-                   QuoteIdentifier(sqlite3_column_name(cursor.get(), columns[i]));
+          names +=
+              (i == 0 ? "" : ", ") + QuoteIdentifier(sqlite3_column_name(cursor.get(), columns[i]));
           values += (i == 0 ? "?" : ", ?");
         }
         sql += " (" + names + ") VALUES (" + values + ")";
@@ -643,6 +652,9 @@ void RecordSet::moveLast() {
   Impl& set = Live(impl_);
   set.cancelAdd();
   const int64_t rows = set.count();
+  // The count is of the rows as they are now, so the position is taken from a fresh walk: a
+  // walk under way still numbers the rows this set has deleted since it began.
+  set.rewind();
   set.currentDeleted = false;
   set.position = rows == 0 ? 0 : rows - 1;
   set.atEnd = rows == 0;
@@ -845,8 +857,7 @@ void CatalogueDatabase::setParameter(const std::string& query, const std::string
 }
 
 void CatalogueDatabase::compact(const std::string& source, const std::string& destination) {
-  const std::string action =
-      "cannot compact catalogue '" + source + "' into '" + destination + "'";
+  const std::string action = "cannot compact catalogue '" + source + "' into '" + destination + "'";
   // VACUUM INTO would also write into an existing empty file; the destination must be new.
   if (PathTaken(destination)) throw Error(action + ": the destination exists");
   std::error_code ec;
@@ -863,7 +874,9 @@ void CatalogueDatabase::compact(const std::string& source, const std::string& de
   try {
     Statement vacuum = Prepare(connection.db, "VACUUM INTO ?1", action);
     sqlite3_bind_text(vacuum.get(), 1, destination.c_str(), -1, SQLITE_STATIC);
-    if (sqlite3_step(vacuum.get()) != SQLITE_DONE) throw Error(action + ": " + connection.message());
+    if (sqlite3_step(vacuum.get()) != SQLITE_DONE) {
+      throw Error(action + ": " + connection.message());
+    }
   } catch (const Error&) {
     fs::remove(destination, ec);  // a partial copy is worthless, and it did not exist before
     throw;
@@ -926,7 +939,8 @@ bool CatalogueDatabase::isComplete(const std::string& path) {
 }
 
 void CatalogueDatabase::replace(const std::string& source, const std::string& destination) {
-  const std::string action = "cannot put catalogue '" + source + "' in place of '" + destination + "'";
+  const std::string action =
+      "cannot put catalogue '" + source + "' in place of '" + destination + "'";
   std::error_code ec;
   // rename() replaces the destination atomically: at every moment one whole catalogue
   // answers to the destination's name.

@@ -66,7 +66,7 @@ class RecordSet {
   // Table sets only: removes the current row; the position then moves on with moveNext().
   void deleteCurrent();
   // Table sets only: starts a new row, assigns columns, stores it on update(). Columns not
-  // assigned keep the table's default.
+  // assigned keep the table's default. setField refuses a NaN, which could not read back.
   void addNew();
   void setField(const std::string& name, const FieldValue& value);
   void update();

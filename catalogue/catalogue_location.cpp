@@ -1,3 +1,4 @@
+// Finding the catalogue: beside a writable program, else in the per-user data folder.
 #include "catalogue/catalogue_location.h"
 
 #include <cstdlib>
@@ -79,6 +80,12 @@ std::string ResolveCatalogueFolder(const std::string& programFolder) {
   const std::string target = JoinPath(userFolder, kCatalogueFileName);
   const std::string partial = target + ".partial";
   fs::copy_file(installed, partial, fs::copy_options::overwrite_existing, ec);
+  // The copy takes the installed file's permissions, which may well be read-only; the
+  // user's catalogue is rewritten by every run.
+  if (!ec) {
+    fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    ec);
+  }
   if (!ec) fs::rename(partial, target, ec);
   if (ec) {
     std::error_code ignored;

@@ -28,6 +28,15 @@ constexpr size_t kTrailerLength = 4;
 // than this is rejected without being read: the verdict is the same as decoding it.
 constexpr size_t kLongestAcceptableFile = 2 * kFullDesignLength + kTrailerLength;
 
+// One read() of at most size bytes: the count read, 0 at the end of the file, -1 on failure.
+long ReadSome(int fd, uint8_t* buffer, size_t size) {
+#ifdef _WIN32
+  return _read(fd, buffer, static_cast<unsigned>(size));
+#else
+  return static_cast<long>(read(fd, buffer, size));
+#endif
+}
+
 // Reads up to capacity bytes of the file at path into buffer with unbuffered system calls,
 // so loading a design allocates nothing. Returns the count read, or -1 when the file cannot
 // be opened or read, is not a regular file, or holds more than capacity bytes.
@@ -50,29 +59,29 @@ long ReadWholeFile(const std::string& path, uint8_t* buffer, size_t capacity) {
     return -1;
   }
 #endif
-  // Ask for one byte more than fits so an over-long file shows itself without being read
-  // to its end.
+  // Fill the buffer, then ask for one byte more: an over-long file shows itself without
+  // being read to its end, and nothing is ever written past the buffer.
   size_t total = 0;
   bool failed = false;
-  while (total <= capacity) {
-#ifdef _WIN32
-    int got = _read(fd, buffer + total, static_cast<unsigned>(capacity + 1 - total));
-#else
-    ssize_t got = read(fd, buffer + total, capacity + 1 - total);
-#endif
-    if (got < 0) {
-      failed = true;
-      break;
-    }
-    if (got == 0) break;
+  bool tooLong = false;
+  while (total < capacity) {
+    const long got = ReadSome(fd, buffer + total, capacity - total);
+    if (got < 0) failed = true;
+    if (got <= 0) break;
     total += static_cast<size_t>(got);
+  }
+  if (!failed && total == capacity) {
+    uint8_t probe;
+    const long got = ReadSome(fd, &probe, 1);
+    failed = got < 0;
+    tooLong = got > 0;
   }
 #ifdef _WIN32
   _close(fd);
 #else
   close(fd);
 #endif
-  if (failed || total > capacity) return -1;
+  if (failed || tooLong) return -1;
   return static_cast<long>(total);
 }
 
@@ -80,11 +89,11 @@ long ReadWholeFile(const std::string& path, uint8_t* buffer, size_t capacity) {
 float Single(double value) { return static_cast<float>(value); }
 
 // PosGs and LatGs: a byte above 128 keeps only its low four bits, negated. A byte whose low
-// four bits are clear gives +0.0, never -0.0, so a stored zero never carries a sign.
+// four bits are clear (144, 160, ... 240) gives -0.0, as the product does; it equals 0, sorts
+// with 0 and pages print it as "0".
 float SignedLowNibbleGs(uint8_t b) {
   if (b <= 128) return Single(b * 0.32);
-  const int lowBits = b & 15;
-  if (lowBits == 0) return 0.0f;
+  const int16_t lowBits = b & 15;
   return Single(lowBits * 0.32 * -1.0);
 }
 

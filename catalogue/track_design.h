@@ -47,7 +47,9 @@ struct DesignStats {
 bool DecodeTrackDesignBytes(std::span<const uint8_t> file, DecodedDesign& out);
 
 // Loads the file at path and decodes it as above. Returns false when the file is rejected
-// or cannot be read.
+// or cannot be read. A file longer than 16,400 bytes could only decode past every accepted
+// length, so it is rejected without being read: no length, however far past what 16-bit
+// positions could address, is ever walked or loaded.
 bool DecodeTrackDesign(const std::string& path, DecodedDesign& out);
 
 // Convenience form that allocates its own buffer.
