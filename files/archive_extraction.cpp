@@ -1,19 +1,165 @@
-// Archive loading. The extraction itself is not built yet: ExtractArchives reports that
-// instead of pretending to load anything.
+// Archive loading: each archive of the chosen folder is unpacked through the unzip layer
+// into the extraction folder and scanned there, one archive at a time.
 #include "files/archive_extraction.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/folder_scan.h"
+#include "files/unzip_layer.h"
 
 namespace velodex {
 
 namespace fs = std::filesystem;
 
-void ExtractArchives(const RunContext&) {
-  throw Error("cannot load zip archives: this build does not extract archives yet");
+namespace {
+
+// Room of each member list handed to the unzip layer.
+constexpr std::size_t kMemberListSize = 100;
+
+constexpr const char* kPasswordPrompt = "Please Enter The Password!";
+constexpr const char* kReplaceTitle = "VBUnZip32 - File Already Exists!";
+// The replace question shows at most this much of the member's name.
+constexpr std::size_t kReplaceNameShown = 256;
+
+// Answers of the password routine to the layer.
+constexpr int kPasswordGiven = 0;
+constexpr int kNoPassword = 1;
+
+// The regular files directly in folder, by name. Links and sub-folders are not ours to
+// touch and are left out.
+std::set<std::string> PlainFiles(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code statusError;
+    if (fs::is_regular_file(it->symlink_status(statusError))) {
+      names.insert(it->path().filename().string());
+    }
+  }
+  return names;
+}
+
+// Removes the plain files of folder that were not there before (those are what this
+// archive's extraction and scan made), then the folder itself when that leaves it empty.
+// Used only on the way out of a failure; whatever cannot be removed stays.
+void RemoveLeftovers(const std::string& folder, const std::set<std::string>& before) {
+  for (const std::string& name : PlainFiles(folder)) {
+    if (before.count(name) != 0) continue;
+    std::error_code ec;
+    fs::remove(JoinPath(folder, name), ec);
+  }
+  std::error_code ec;
+  if (fs::is_empty(folder, ec) && !ec) fs::remove(folder, ec);
+}
+
+// The password routine. Asks once per call unless the user already declined in this
+// program run; declining (Cancel or an empty answer) stops every later question.
+int AskPassword(const RunContext& context, char* buffer, int bufferSize) {
+  if (context.skipPasswordQuestions) return kNoPassword;
+  const std::optional<std::string> answer = context.prompts.askText(kPasswordPrompt);
+  if (!answer || answer->empty()) {
+    context.skipPasswordQuestions = true;
+    return kNoPassword;
+  }
+  // A password longer than the buffer holds is not cut short: a shortened password would
+  // only be tried as a wrong one. The member goes without, and the next one asks again.
+  if (bufferSize <= 0 || answer->size() > static_cast<std::size_t>(bufferSize) - 1) {
+    return kNoPassword;
+  }
+  std::memset(buffer, 0, static_cast<std::size_t>(bufferSize));
+  std::memcpy(buffer, answer->data(), answer->size());
+  return kPasswordGiven;
+}
+
+// The replace routine: "Overwrite NAME?" with Yes, No and Cancel.
+int AskReplace(const RunContext& context, const char* name, unsigned bufferSize) {
+  const std::size_t shown = strnlen(name, std::min<std::size_t>(bufferSize, kReplaceNameShown));
+  const std::string question = "Overwrite " + std::string(name, shown) + "?";
+  switch (context.prompts.askYesNoCancel(question, kReplaceTitle)) {
+    case ReplaceAnswer::kYes:
+      return IDM_REPLACE_YES;
+    case ReplaceAnswer::kNo:
+      return IDM_REPLACE_NO;
+    case ReplaceAnswer::kCancel:
+      return IDM_REPLACE_NONE;
+  }
+  return IDM_REPLACE_NO;
+}
+
+// The options for one archive: every member straight into the extraction folder, stored
+// folders dropped, existing files replaced without asking.
+DCL ArchiveOptions(const std::string& archivePath, const std::string& extractionFolder) {
+  DCL options;
+  options.PromptToOverwrite = 1;
+  options.nvflag = 1;  // listing unless an extraction folder is given, and one always is
+  options.nvflag = 0;
+  options.ndflag = 0;
+  options.noflag = 1;
+  options.lpszZipFN = archivePath;
+  options.lpszExtractDir = extractionFolder;
+  return options;
+}
+
+// Unpacks one archive. A non-zero code is shown as its number; the caller goes on either way.
+void UnzipArchive(const RunContext& context, DCL& options, USERFUNCTIONS& callbacks) {
+  UzpVer2 version;
+  version.structlen = kUzpVer2Length;
+  UzpVersion2(version);
+
+  std::array<char*, kMemberListSize> includeList{};
+  char noExclusion[] = "";
+  std::array<char*, kMemberListSize> excludeList{};
+  excludeList[0] = noExclusion;
+  const int code =
+      Wiz_SingleEntryUnzip(0, includeList.data(), 0, excludeList.data(), &options, &callbacks);
+  if (code != PK_OK) context.prompts.message(std::to_string(code), MessageIcon::kNone);
+}
+
+}  // namespace
+
+USERFUNCTIONS ArchiveCallbacks(const RunContext& context) {
+  USERFUNCTIONS callbacks;
+  // The layer's messages are not shown: the return code says what went wrong.
+  callbacks.print = [](char*, unsigned long) { return 0; };
+  callbacks.replace = [&context](char* name, unsigned bufferSize) {
+    return AskReplace(context, name, bufferSize);
+  };
+  callbacks.password = [&context](char* buffer, int bufferSize, const char*, const char*) {
+    return AskPassword(context, buffer, bufferSize);
+  };
+  callbacks.ServCallBk = [](const char*, std::uint64_t) { return 0; };
+  return callbacks;
+}
+
+void ExtractArchives(const RunContext& context) {
+  const std::string folder = context.options.folder();
+  const std::string extractionFolder = JoinPath(folder, kExtractionFolderName);
+  FileLister& lister = context.runLister;
+  const int count = lister.count();
+  for (int i = 0; i < count; ++i) {
+    const std::string archiveName = lister.name(i);
+    // Normally empty: the previous scan deleted its files. Anything already here is not
+    // this archive's to clean up.
+    const std::set<std::string> before = PlainFiles(extractionFolder);
+    try {
+      DCL options = ArchiveOptions(JoinPath(folder, archiveName), extractionFolder);
+      USERFUNCTIONS callbacks = ArchiveCallbacks(context);
+      UnzipArchive(context, options, callbacks);
+      ReadTrackFolder(context, extractionFolder, archiveName);
+    } catch (...) {
+      // A failure ends the run; what this archive put into the extraction folder must not
+      // stay behind to block the next run.
+      RemoveLeftovers(extractionFolder, before);
+      throw;
+    }
+  }
 }
 
 std::string PrepareExtractionFolder(const std::string& folder) {

@@ -1,9 +1,15 @@
 #include "files/ride_type_folders.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
@@ -36,19 +42,23 @@ class FolderIndex {
       if (!it->is_regular_file(typeError)) continue;
       std::string name = it->path().filename().string();
       std::string& slot = byLowerName_[LowerAscii(name)];
-      // The exact spelling wins; among other spellings the first in byte order.
-      if (slot.empty() || name < slot) slot = std::move(name);
+      // Among spellings that differ only in case, the first in byte order stands for all.
+      if (slot.empty() || name < slot) slot = name;
+      names_.insert(std::move(name));
     }
   }
 
-  // The name on disk for name, or empty when the folder holds no such file.
+  // The name on disk for name: name itself when the folder holds it (two files differing
+  // only in case are two designs), else another spelling of it, or empty when there is none.
   std::string find(const std::string& name) const {
+    if (names_.count(name) != 0) return name;
     auto it = byLowerName_.find(LowerAscii(name));
     if (it == byLowerName_.end()) return std::string();
     return it->second;
   }
 
  private:
+  std::unordered_set<std::string> names_;
   std::unordered_map<std::string, std::string> byLowerName_;
 };
 
@@ -56,8 +66,22 @@ class FolderIndex {
 // target is never left half written and a link standing at the target is replaced, not
 // written through.
 void CopyReplacing(const std::string& from, const std::string& to) {
-  const std::string temporary = to + ".velodex-copy";
+  // The temporary name is made new (never an existing file of the user's), then filled.
+  std::string temporary = to + ".velodex-XXXXXX";
   std::error_code ec;
+#ifndef _WIN32
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) {
+    throw Error("cannot copy '" + from + "' to '" + to +
+                "': " + std::error_code(errno, std::generic_category()).message());
+  }
+  ::close(fd);
+#else
+  temporary = to + ".velodex-copy";
+  if (fs::exists(fs::symlink_status(temporary, ec))) {
+    throw Error("cannot copy '" + from + "' to '" + to + "': '" + temporary + "' is in the way");
+  }
+#endif
   fs::copy_file(from, temporary, fs::copy_options::overwrite_existing, ec);
   if (!ec) fs::rename(temporary, to, ec);
   if (ec) {

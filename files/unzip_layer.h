@@ -144,7 +144,8 @@ unsigned UzpVersion2(UzpVer2& version);
 // Extracts (or tests, or lists) the archive lpDCL->lpszZipFN into lpDCL->lpszExtractDir,
 // creating that folder when it is missing (not its parents). ifnv and xfnv hold ifnc and
 // xfnc wildcard patterns ("*", "?") matched against stored names; with ifnc 0 every member
-// is taken. Returns a code above; never throws for a bad archive.
+// is taken. Returns a code above; never throws for a bad archive. An exception thrown by a
+// callback passes through unchanged, leaving no temporary or partial file behind.
 int Wiz_SingleEntryUnzip(int ifnc, char** ifnv, int xfnc, char** xfnv, DCL* lpDCL,
                          USERFUNCTIONS* lpUserFunc);
 // The same with other size limits (tests use small ones).
