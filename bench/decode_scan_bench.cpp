@@ -1,0 +1,129 @@
+// What one design costs: decoding its bytes, decoding it from disk, and the whole folder scan
+// (decode, statistics, one catalogue row) per design. Figures are per design.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_database.h"
+#include "catalogue/file_lister.h"
+#include "catalogue/folder_scan.h"
+#include "catalogue/ride_type_table.h"
+#include "catalogue/run_context.h"
+#include "catalogue/track_design.h"
+#include "tools/design_encoder.h"
+
+namespace velodex {
+namespace {
+
+namespace fs = std::filesystem;
+
+DesignParams VariedParams(int i) {
+  DesignParams p;
+  p.rideTypeCode = static_cast<uint8_t>(i % 41);
+  p.ex = static_cast<uint8_t>(20 + i % 80);
+  return p;
+}
+
+// A scratch folder removed when the benchmark ends.
+struct ScratchFolder {
+  ScratchFolder() {
+    path = (fs::temp_directory_path() / ("velodex-bench-" + std::to_string(::getpid()))).string();
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~ScratchFolder() { fs::remove_all(path); }
+  std::string path;
+};
+
+void BM_DecodeBytes(benchmark::State& state) {
+  const std::vector<uint8_t> file = EncodeDesignFile(MakeDecodedDesign(VariedParams(7)));
+  DecodedDesign design;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(DecodeTrackDesignBytes(file, design));
+    benchmark::DoNotOptimize(ExtractDesignStats(design));
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.size()));
+}
+BENCHMARK(BM_DecodeBytes);
+
+void BM_DecodeFile(benchmark::State& state) {
+  ScratchFolder scratch;
+  const std::string path = scratch.path + "/design.td4";
+  WriteDesignFile(path, VariedParams(7));
+  DecodedDesign design;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(DecodeTrackDesign(path, design));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeFile);
+
+struct NullProgress final : ProgressDisplay {
+  void setText(ProgressLabel, const std::string&) override {}
+  std::string text(ProgressLabel) const override { return {}; }
+  void repaint(ProgressLabel) override {}
+};
+struct NullWindows final : RunWindows {
+  void showProgress() override {}
+  void returnToFirstStep() override {}
+  void offerQuit() override {}
+};
+struct NullPrompts final : Prompts {
+  void message(const std::string&, MessageIcon) override {}
+  std::optional<std::string> askText(const std::string&) override { return std::nullopt; }
+  ReplaceAnswer askYesNoCancel(const std::string&, const std::string&) override {
+    return ReplaceAnswer::kNo;
+  }
+};
+
+// One scan of a folder of range(0) designs into an emptied catalogue; items are designs.
+void BM_ReadTrackFolder(benchmark::State& state) {
+  const int designs = static_cast<int>(state.range(0));
+  ScratchFolder scratch;
+  const std::string folder = scratch.path + "/designs";
+  fs::create_directories(folder);
+  for (int i = 0; i < designs; ++i) {
+    WriteDesignFile(folder + "/design" + std::to_string(i) + ".td4", VariedParams(i));
+  }
+  CatalogueDatabase::createEmpty(scratch.path + "/velodex.mdb");
+
+  PlainRunOptions options;
+  options.folderText = folder;
+  DirectoryLister runLister;
+  DirectoryLister scanLister;
+  NullProgress progress;
+  NullWindows windows;
+  NullPrompts prompts;
+  RideTypeTable rideTypes;
+  FillRideTypeTable(rideTypes);
+  bool skip = false;
+  const RunContext context{options,   runLister,    scanLister,
+                           progress,  windows,      prompts,
+                           rideTypes, scratch.path, scratch.path + "/unknowns.txt",
+                           skip};
+  CatalogueDatabase database;
+  database.open(scratch.path + "/velodex.mdb");
+  for (auto _ : state) {
+    ReadTrackFolder(context, folder, "none");
+    state.PauseTiming();
+    RecordSet rows = database.openTable("velodex");
+    while (!rows.atEnd()) {
+      rows.deleteCurrent();
+      rows.moveNext();
+    }
+    rows.close();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * designs);
+}
+BENCHMARK(BM_ReadTrackFolder)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace velodex
+
+BENCHMARK_MAIN();
