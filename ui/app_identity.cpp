@@ -1,5 +1,9 @@
 #include "ui/app_identity.h"
 
+// The resources live in a static library, whose registration the linker would drop unless
+// something calls it; it must be declared outside any namespace.
+static void RegisterResources() { Q_INIT_RESOURCE(velodex); }
+
 namespace velodex {
 
 QString VersionText() {
@@ -12,7 +16,10 @@ QString VersionText() {
 QIcon ProgramIcon() {
   // The PNG is rendered from velodex.svg and always loads; Qt's SVG plugins are optional
   // and may be missing where the program runs.
-  static const QIcon icon(QStringLiteral(":/velodex/velodex.png"));
+  static const QIcon icon = [] {
+    RegisterResources();
+    return QIcon(QStringLiteral(":/velodex/velodex.png"));
+  }();
   return icon;
 }
 

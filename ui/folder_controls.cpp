@@ -33,10 +33,10 @@ bool Contains(const QString& root, const QString& folder) {
 
 bool IsPseudoFileSystem(const QStorageInfo& volume) {
   static const QSet<QByteArray> kPseudo = {
-      "proc",     "sysfs",     "devpts",      "devtmpfs",  "cgroup",     "cgroup2",
-      "securityfs", "pstore",  "debugfs",     "tracefs",   "mqueue",     "hugetlbfs",
-      "configfs", "fusectl",   "binfmt_misc", "autofs",    "bpf",        "efivarfs",
-      "rpc_pipefs", "nsfs",    "ramfs",       "tmpfs",     "squashfs",   "fuse.gvfsd-fuse",
+      "proc",        "sysfs",     "devpts",      "devtmpfs", "cgroup",   "cgroup2",
+      "securityfs",  "pstore",    "debugfs",     "tracefs",  "mqueue",   "hugetlbfs",
+      "configfs",    "fusectl",   "binfmt_misc", "autofs",   "bpf",      "efivarfs",
+      "rpc_pipefs",  "nsfs",      "ramfs",       "tmpfs",    "squashfs", "fuse.gvfsd-fuse",
       "fuse.portal", "overlay-ro"};
   if (kPseudo.contains(volume.fileSystemType())) return true;
   const QString root = volume.rootPath();
@@ -116,9 +116,7 @@ void DriveListBox::setDrive(const QString& drive) {
 }
 
 DirListBox::DirListBox(QWidget* parent)
-    : QTreeView(parent),
-      model_(new QFileSystemModel(this)),
-      filter_(new VolumeTreeFilter(this)) {
+    : QTreeView(parent), model_(new QFileSystemModel(this)), filter_(new VolumeTreeFilter(this)) {
   model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
   model_->setReadOnly(true);
   filter_->setSourceModel(model_);
@@ -128,6 +126,11 @@ DirListBox::DirListBox(QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { userChoseIndex(current); });
+  // The model reads folders in the background: once a folder on the way to the chosen one
+  // has been read, the chosen folder can be selected and scrolled into view.
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+    if (Contains(Clean(loaded), folder_)) revealFolder();
+  });
   root_ = Clean(FromPathBytes(DriveRoot()));
   folder_ = root_;
   showFolder();
@@ -154,7 +157,9 @@ void DirListBox::setDrive(const QString& drive) {
   const QString wanted = Clean(drive);
   if (wanted.isEmpty() || SamePath(wanted, root_)) return;
   root_ = wanted;
-  QString folder = lastFolderOnDrive_.value(root_, root_);
+  // The volume comes back where the user last was on it; a volume not yet visited keeps the
+  // chosen folder when it holds it (the drive of a restored folder is restored after it).
+  QString folder = lastFolderOnDrive_.value(root_, Contains(root_, folder_) ? folder_ : root_);
   if (!IsDirectory(ToPathBytes(folder))) folder = root_;
   const bool changed = folder != folder_;
   folder_ = folder;
@@ -169,12 +174,24 @@ void DirListBox::showFolder() {
   filter_->setRoot(root_);
   const QModelIndex rootIndex = filter_->mapFromSource(model_->index(root_));
   setRootIndex(rootIndex.parent());
-  const QModelIndex current = filter_->mapFromSource(model_->index(folder_));
-  if (current.isValid()) {
-    setCurrentIndex(current);
-    scrollTo(current);
-  }
   if (rootIndex.isValid()) expand(rootIndex);
+  revealFolder();
+}
+
+void DirListBox::revealFolder() {
+  const QSignalBlocker quiet(selectionModel());
+  // Opening the folders on the way down makes the model read them; each one read calls back
+  // here, until the chosen folder itself can be shown.
+  for (QDir up(folder_); up.cdUp();) {
+    const QString ancestor = Clean(up.absolutePath());
+    if (!Contains(root_, ancestor)) break;
+    const QModelIndex index = filter_->mapFromSource(model_->index(ancestor));
+    if (index.isValid()) expand(index);
+  }
+  const QModelIndex current = filter_->mapFromSource(model_->index(folder_));
+  if (!current.isValid()) return;
+  setCurrentIndex(current);
+  scrollTo(current, QAbstractItemView::PositionAtCenter);
 }
 
 void DirListBox::userChoseIndex(const QModelIndex& index) {

@@ -50,7 +50,8 @@ class DirListBox final : public QTreeView {
   // shows the volume that holds folder. Emits pathChanged when the folder changes.
   void setPath(const QString& folder);
   // Shows the tree of drive. Pointing at the volume already shown keeps the chosen folder;
-  // another volume comes back at the folder last chosen on it (or its root).
+  // another volume comes back at the folder last chosen on it, else at the chosen folder
+  // when it lies on that volume, else at its root.
   void setDrive(const QString& drive);
 
  signals:
@@ -58,6 +59,8 @@ class DirListBox final : public QTreeView {
 
  private:
   void showFolder();
+  // Selects the chosen folder and scrolls it into view, as far as the model has read it.
+  void revealFolder();
   void userChoseIndex(const QModelIndex& index);
 
   QFileSystemModel* model_;

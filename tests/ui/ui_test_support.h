@@ -1,0 +1,78 @@
+// Shared by the wizard's Qt tests: a wizard over a fresh temporary folder (its own settings
+// file, an empty catalogue, a designs folder) with prompts that record instead of blocking.
+#pragma once
+
+#include <QAbstractButton>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/progress_display.h"
+#include "ui/wizard.h"
+
+namespace velodex::testing {
+
+// Records every message and answers questions as told; never shows a window.
+class RecordingPrompts final : public Prompts {
+ public:
+  struct Message {
+    std::string text;
+    MessageIcon icon;
+  };
+
+  void message(const std::string& text, MessageIcon icon) override {
+    messages.push_back({text, icon});
+  }
+  std::optional<std::string> askText(const std::string& prompt) override {
+    textPrompts.push_back(prompt);
+    return std::nullopt;
+  }
+  ReplaceAnswer askYesNoCancel(const std::string& text, const std::string&) override {
+    questions.push_back(text);
+    return ReplaceAnswer::kYes;
+  }
+
+  std::vector<Message> messages;
+  std::vector<std::string> textPrompts;
+  std::vector<std::string> questions;
+};
+
+// A temporary folder holding settings.ini, db/velodex.mdb (empty) and designs/.
+class WizardBench {
+ public:
+  WizardBench();
+
+  // Settings as the wizard would store them, for preparing or inspecting the store.
+  QSettings& settings() { return *settings_; }
+  // Loads a wizard over the store as it is now (the first window's load).
+  Wizard& load();
+  Wizard& wizard() { return *wizard_; }
+  // Drops the wizard, as when the program has ended.
+  void unload() { wizard_.reset(); }
+
+  QString designs() const;
+  QString databaseFolder() const;
+  QString settingsFile() const;
+
+  RecordingPrompts prompts;
+
+ private:
+  QTemporaryDir temp_;
+  std::unique_ptr<QSettings> settings_;
+  std::unique_ptr<Wizard> wizard_;
+};
+
+// The object names of the wizard windows shown now, of Form1, Form2, Form3 and form5.
+QStringList ShownWindows(const Wizard& wizard);
+
+// Clicks a check box or option button on its indicator, as the user would.
+void ClickBox(QAbstractButton* box);
+
+// Writes a design file of the given ride type code and excitement (tenths) into folder.
+void WriteDesign(const QString& folder, const QString& name, int rideTypeCode, int excitement);
+
+}  // namespace velodex::testing

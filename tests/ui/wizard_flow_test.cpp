@@ -1,0 +1,334 @@
+// The wizard's windows and moves: one window shown at a time with every choice kept, the
+// "&Finish" start check, the exclusion toggle of "Use Zip Files", the Quit menu and the about
+// box.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QTest>
+
+#include "catalogue/file_system.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/qt_text.h"
+
+namespace velodex::testing {
+
+class WizardFlowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // Clicks the button of a move, as the user would on the window that shows it.
+  static void Move(Wizard& wizard, const QString& move) {
+    QPushButton* button = nullptr;
+    if (move == "next1") button = wizard.step1().Form1Next;
+    if (move == "next2") button = wizard.step2().form2NextStep;
+    if (move == "prev2") button = wizard.step2().Form2PrevStep;
+    if (move == "prev3") button = wizard.step3().Form3Previous;
+    if (move == "finish") button = wizard.step3().Form3Finish;
+    QVERIFY2(button != nullptr, qPrintable(move));
+    QVERIFY2(button->isVisible(), qPrintable(move + " clicked on a hidden window"));
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+
+  static void GoToStep3(Wizard& wizard) {
+    Move(wizard, "next1");
+    Move(wizard, "next2");
+  }
+
+  static QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+    return file.readAll();
+  }
+
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void movesShowOneWindowAtATime_data() {
+    QTest::addColumn<QStringList>("moves");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("after start") << QStringList{} << "Form1";
+    QTest::newRow("next from step 1") << QStringList{"next1"} << "Form2";
+    QTest::newRow("next from step 2") << QStringList{"next1", "next2"} << "Form3";
+    QTest::newRow("previous from step 2") << QStringList{"next1", "prev2"} << "Form1";
+    QTest::newRow("previous from step 3") << QStringList{"next1", "next2", "prev3"} << "Form2";
+    QTest::newRow("back to the start and on again")
+        << QStringList{"next1", "next2", "prev3", "prev2", "next1", "next2"} << "Form3";
+  }
+
+  void movesShowOneWindowAtATime() {
+    QFETCH(QStringList, moves);
+    QFETCH(QString, shown);
+    WizardBench bench;
+    Wizard& wizard = bench.load();
+    for (const QString& move : moves) Move(wizard, move);
+    QCOMPARE(ShownWindows(wizard), QStringList{shown});
+  }
+
+  void windowsCarryTheirTitles() {
+    WizardBench bench;
+    Wizard& wizard = bench.load();
+    QCOMPARE(wizard.step1().windowTitle(), QStringLiteral("Velodex"));
+    QCOMPARE(wizard.step2().windowTitle(), QStringLiteral("Step 2"));
+    QCOMPARE(wizard.step3().windowTitle(), QStringLiteral("Step 3"));
+    QCOMPARE(wizard.progressWindow().windowTitle(), QStringLiteral("Processing ..."));
+    QCOMPARE(wizard.step1().Label2->text(), QStringLiteral("Version 3.3.1"));
+    QVERIFY(!wizard.step1().windowIcon().isNull());
+    for (const QString& text :
+         {wizard.progressWindow().Label1->text(), wizard.progressWindow().Label2->text(),
+          wizard.progressWindow().Label3->text()}) {
+      QVERIFY(text.isEmpty());
+    }
+    QVERIFY(!wizard.progressWindow().CmdQuit->isVisibleTo(&wizard.progressWindow()));
+    // The list starts as loaded in order and with no text of its own.
+    QCOMPARE(wizard.step3().SortBy->count(), 14);
+    QCOMPARE(wizard.step3().SortBy->itemText(0), QStringLiteral("Rating"));
+    QCOMPARE(wizard.step3().SortBy->itemText(13), QStringLiteral("Na"));
+    QCOMPARE(wizard.step3().SortBy->currentText(), QString());
+  }
+
+  void choicesSurviveEveryMove() {
+    WizardBench bench;
+    Wizard& wizard = bench.load();
+    wizard.step1().Dir1->setPath(bench.designs());
+    wizard.step1().Text1->setText("25");
+    Move(wizard, "next1");
+    ClickBox(wizard.step2().Check1[3]);
+    ClickBox(wizard.step2().Check1[13]);
+    Move(wizard, "next2");
+    wizard.step3().SortBy->setEditText("Ex");
+    ClickBox(wizard.step3().SortAsc);
+    ClickBox(wizard.step3().Separate_By_Ride_Type);
+    for (const char* move : {"prev3", "prev2", "next1", "next2", "prev3", "next2"}) {
+      Move(wizard, move);
+    }
+
+    QCOMPARE(QString::fromStdString(wizard.folder()), QDir::toNativeSeparators(bench.designs()));
+    QCOMPARE(wizard.ridesPerPage(), std::string("25"));
+    for (int i = 0; i < kColumnCount; ++i) QCOMPARE(wizard.column(i), i == 3 || i == 13);
+    QCOMPARE(wizard.sortField(), std::string("Ex"));
+    QCOMPARE(wizard.sortDescending(), false);
+    QCOMPARE(OptionCode(wizard), int16_t{2});
+  }
+
+  void fileListShowsDesignsOfTheFolder() {
+    WizardBench bench;
+    WriteDesign(bench.designs(), "Loop.td4", 0, 50);
+    WriteDesign(bench.designs(), "SHOUT.TD4", 0, 50);
+    QFile(bench.designs() + "/pack.zip").open(QIODevice::WriteOnly);
+    QFile(bench.designs() + "/notes.txt").open(QIODevice::WriteOnly);
+    Wizard& wizard = bench.load();
+    wizard.step1().Dir1->setPath(bench.designs());
+    FileListBox& file1 = *wizard.step1().File1;
+    QCOMPARE(QString::fromStdString(file1.path()), QDir::toNativeSeparators(bench.designs()));
+    QCOMPARE(file1.pattern(), std::string("*.td4"));
+    QCOMPARE(file1.count(), 2);
+    QVERIFY(file1.isVisible());
+    QVERIFY(!wizard.step1().File2->isVisible());
+    // What the list shows follows once events have run.
+    QTRY_COMPARE(file1.QListWidget::count(), 2);
+  }
+
+  void driveChoicePointsFolderAndFileLists() {
+    WizardBench bench;
+    Wizard& wizard = bench.load();
+    Form1& step1 = wizard.step1();
+    const QString designs = QDir::toNativeSeparators(bench.designs());
+    const QString home = QDir::toNativeSeparators(QDir::cleanPath(FromPathBytes(DriveRoot())));
+    const QString volume = QDir::toNativeSeparators(QStorageInfo(bench.designs()).rootPath());
+    if (designs.startsWith(home)) QSKIP("the temporary folder lies in the home folder");
+    step1.Dir1->setPath(bench.designs());
+    QCOMPARE(QString::fromStdString(step1.File1->path()), designs);
+    // The drive list follows the folder list onto the volume that holds the folder.
+    QCOMPARE(step1.Drive1->drive(), volume);
+
+    // Choosing the volume that holds the chosen folder keeps it chosen.
+    step1.Drive1->setDrive(home);
+    step1.Drive1->setDrive(volume);
+    QCOMPARE(step1.Drive1->drive(), volume);
+    QCOMPARE(step1.Dir1->path(), designs);
+
+    step1.Drive1->setDrive(home);
+    QCOMPARE(step1.Dir1->path(), home);
+    QCOMPARE(QString::fromStdString(step1.File1->path()), home);
+    QCOMPARE(step1.File1->pattern(), std::string("*.td4"));
+  }
+
+  void finishChecksForDesigns_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("useZip");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("shown");
+    const int information = static_cast<int>(MessageIcon::kInformation);
+    const int none = static_cast<int>(MessageIcon::kNone);
+    QTest::newRow("empty folder") << QStringList{} << false << "No tracks found" << information
+                                  << "Form1";
+    QTest::newRow("archives only, zip files unchecked")
+        << QStringList{"pack.zip"} << false << "No tracks found" << information << "Form1";
+    // No check with zip files chosen: the run starts and reports the missing archives itself.
+    QTest::newRow("no archives, zip files checked")
+        << QStringList{"Loop.td4"} << true << "No Files found" << none << "Form1";
+    QTest::newRow("a design") << QStringList{"Loop.td4"} << false << QString() << 0 << "form5";
+  }
+
+  void finishChecksForDesigns() {
+    QFETCH(QStringList, files);
+    QFETCH(bool, useZip);
+    QFETCH(QString, message);
+    QFETCH(int, icon);
+    QFETCH(QString, shown);
+    WizardBench bench;
+    for (const QString& name : files) {
+      if (name.endsWith(".td4")) {
+        WriteDesign(bench.designs(), name, 0, 50);
+      } else {
+        QFile(bench.designs() + "/" + name).open(QIODevice::WriteOnly);
+      }
+    }
+    Wizard& wizard = bench.load();
+    wizard.step1().Dir1->setPath(bench.designs());
+    GoToStep3(wizard);
+    if (useZip) ClickBox(wizard.step3().Use_Zip_Files);
+    Move(wizard, "finish");
+
+    if (message.isEmpty()) {
+      QVERIFY(bench.prompts.messages.empty());
+    } else {
+      QCOMPARE(bench.prompts.messages.size(), size_t{1});
+      QCOMPARE(QString::fromStdString(bench.prompts.messages[0].text), message);
+      QCOMPARE(static_cast<int>(bench.prompts.messages[0].icon), icon);
+    }
+    QCOMPARE(ShownWindows(wizard), QStringList{shown});
+  }
+
+  void zipFilesToggleFlipsTheOtherBoxes_data() {
+    QTest::addColumn<bool>("hyperlinksOn");
+    QTest::addColumn<bool>("copyOn");
+    QTest::addColumn<bool>("hyperlinksDisabledFirst");
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<bool>("hyperlinksEnabled");
+    QTest::addColumn<bool>("hyperlinksChecked");
+    QTest::addColumn<bool>("copyEnabled");
+    QTest::addColumn<bool>("copyChecked");
+    QTest::addColumn<int>("optionCode");
+    QTest::newRow("checking disables and unchecks both")
+        << true << true << false << 1 << false << false << false << false << 8;
+    QTest::newRow("unchecking enables both, still unchecked")
+        << true << true << false << 2 << true << false << true << false << 0;
+    QTest::newRow("a third click disables them again")
+        << false << false << false << 3 << false << false << false << false << 8;
+    QTest::newRow("hyperlinks alone: the code loses its 16")
+        << true << false << false << 1 << false << false << false << false << 8;
+    // A flip of each box's own state, not a follow of the zip box: a box already disabled is
+    // enabled by the click that checks "Use Zip Files".
+    QTest::newRow("flip, not follow")
+        << false << false << true << 1 << true << false << false << false << 8;
+  }
+
+  void zipFilesToggleFlipsTheOtherBoxes() {
+    QFETCH(bool, hyperlinksOn);
+    QFETCH(bool, copyOn);
+    QFETCH(bool, hyperlinksDisabledFirst);
+    QFETCH(int, clicks);
+    WizardBench bench;
+    Wizard& wizard = bench.load();
+    GoToStep3(wizard);
+    Form3& step3 = wizard.step3();
+    if (hyperlinksOn) ClickBox(step3.TrackNamesAsHyperlinks);
+    if (copyOn) ClickBox(step3.Copy_Tracks_To_Subdirectory);
+    QCOMPARE(step3.TrackNamesAsHyperlinks->isChecked(), hyperlinksOn);
+    if (hyperlinksDisabledFirst) step3.TrackNamesAsHyperlinks->setEnabled(false);
+    for (int i = 0; i < clicks; ++i) ClickBox(step3.Use_Zip_Files);
+
+    QTEST(step3.TrackNamesAsHyperlinks->isEnabled(), "hyperlinksEnabled");
+    QTEST(step3.TrackNamesAsHyperlinks->isChecked(), "hyperlinksChecked");
+    QTEST(step3.Copy_Tracks_To_Subdirectory->isEnabled(), "copyEnabled");
+    QTEST(step3.Copy_Tracks_To_Subdirectory->isChecked(), "copyChecked");
+    QTEST(static_cast<int>(OptionCode(wizard)), "optionCode");
+  }
+
+  void quitEndsWithoutSaving_data() {
+    QTest::addColumn<bool>("fromMenu");
+    QTest::newRow("Quit menu") << true;
+    QTest::newRow("step 1 closed from its frame") << false;
+  }
+
+  void quitEndsWithoutSaving() {
+    QFETCH(bool, fromMenu);
+    WizardBench bench;
+    bench.settings().setValue("settings/numrides", "7");
+    bench.settings().sync();
+    const QByteArray before = ReadAll(bench.settingsFile());
+    QVERIFY(!before.isEmpty());
+    Wizard& wizard = bench.load();
+    QSignalSpy closed(&wizard, &Wizard::allWindowsClosed);
+    wizard.step1().Text1->setText("99");
+    wizard.step2().Check1[0]->setChecked(true);
+    if (fromMenu) {
+      wizard.step1().Quit->trigger();
+    } else {
+      wizard.step1().close();
+    }
+    QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(ShownWindows(wizard).isEmpty());
+    bench.settings().sync();
+    QCOMPARE(ReadAll(bench.settingsFile()), before);
+  }
+
+  void aboutBoxShowsTheProgramAndCloses() {
+    WizardBench bench;
+    Wizard& wizard = bench.load();
+    for (int opening = 0; opening < 2; ++opening) {
+      wizard.step1().About->trigger();
+      frmAbout* about = wizard.aboutBox();
+      QVERIFY(about != nullptr);
+      QVERIFY(about->isVisible());
+      QVERIFY(!about->isModal());
+      QCOMPARE(about->windowTitle(), QStringLiteral("About Velodex"));
+      QCOMPARE(about->lblTitle->text(), QStringLiteral("Velodex"));
+      QCOMPARE(about->lblVersion->text(), QStringLiteral("Version 3.3.1"));
+      QVERIFY(!about->lblDescription->text().isEmpty());
+      QCOMPARE(about->Label1->text(), QStringLiteral("Thanks go to my Beta Testers"));
+      QVERIFY(!about->Label2->text().isEmpty());
+      QVERIFY(!about->Label3->text().isEmpty());
+      QVERIFY(about->Label2->text() != about->Label3->text());
+      for (const QLineEdit* address : {about->Text1, about->Text2, about->Text3}) {
+        QVERIFY2(address->text().startsWith("https://"), qPrintable(address->text()));
+      }
+      QVERIFY(!about->picIcon->pixmap().isNull());
+      QCOMPARE(about->cmdOK->text(), QStringLiteral("OK"));
+      QVERIFY(about->cmdOK->isDefault());
+
+      // Step 1 stays shown and usable under it.
+      QCOMPARE(ShownWindows(wizard), QStringList{"Form1"});
+      QVERIFY(wizard.step1().isEnabled());
+      QTest::mouseClick(wizard.step1().Form1Next, Qt::LeftButton);
+      QCOMPARE(ShownWindows(wizard), QStringList{"Form2"});
+      QTest::mouseClick(wizard.step2().Form2PrevStep, Qt::LeftButton);
+
+      // OK the first time, Escape the second.
+      if (opening == 0) {
+        QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+      } else {
+        QTest::keyClick(about, Qt::Key_Escape);
+      }
+      QVERIFY(!about->isVisible());
+      QVERIFY(wizard.aboutBox() == nullptr);
+      QCOMPARE(ShownWindows(wizard), QStringList{"Form1"});
+    }
+  }
+};
+
+}  // namespace velodex::testing
+
+QTEST_MAIN(velodex::testing::WizardFlowTest)
+#include "wizard_flow_test.moc"

@@ -1,0 +1,30 @@
+// velodex: the desktop wizard. Opens step 1; the progress window's Quit or the Quit menu ends
+// the program.
+#include <QApplication>
+#include <QSettings>
+
+#include "catalogue/file_system.h"
+#include "ui/app_identity.h"
+#include "ui/message_prompts.h"
+#include "ui/settings_store.h"
+#include "ui/wizard.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(velodex::kSettingsApplication));
+  QApplication::setApplicationDisplayName(QString::fromLatin1(velodex::kApplicationTitle));
+  QApplication::setWindowIcon(velodex::ProgramIcon());
+  // The program ends when the wizard has closed its windows, not when a message box that
+  // happened to be the last visible window goes away.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromLatin1(velodex::kSettingsApplication),
+                     QString::fromLatin1(velodex::kSettingsApplication));
+  velodex::MessageBoxPrompts prompts;
+  velodex::Wizard wizard(settings, prompts, {std::string(), velodex::DefaultUnknownsLog()});
+  QObject::connect(&wizard, &velodex::Wizard::allWindowsClosed, &app, &QApplication::quit,
+                   Qt::QueuedConnection);
+  wizard.start();
+  return QApplication::exec();
+}

@@ -1,0 +1,80 @@
+#include "ui/progress_window.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/app_identity.h"
+#include "ui/qt_text.h"
+
+namespace velodex {
+
+namespace {
+// Item and count labels change once per design; handing events over more often than this
+// would slow a large run for nothing the eye can see.
+constexpr qint64 kEventIntervalMs = 50;
+}  // namespace
+
+form5::form5(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("form5"));
+  setWindowTitle(tr("Processing ..."));
+  setWindowIcon(ProgramIcon());
+
+  Label3 = new QLabel(this);
+  Label3->setObjectName(QStringLiteral("Label3"));
+  Label3->setWordWrap(true);
+  Label3->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  Label2 = new QLabel(this);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label1 = new QLabel(this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  CmdQuit = new QPushButton(tr("&Quit"), this);
+  CmdQuit->setObjectName(QStringLiteral("CmdQuit"));
+  CmdQuit->setVisible(false);
+  CmdQuit->setDefault(true);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Label3);
+  layout->addWidget(Label2);
+  layout->addWidget(Label1);
+  layout->addStretch(1);
+  auto* foot = new QHBoxLayout;
+  foot->addStretch(1);
+  foot->addWidget(CmdQuit);
+  layout->addLayout(foot);
+  resize(460, 160);
+  sinceEvents_.start();
+}
+
+QLabel* form5::labelFor(ProgressLabel label) const {
+  switch (label) {
+    case ProgressLabel::kCurrentItem:
+      return Label1;
+    case ProgressLabel::kCount:
+      return Label2;
+    case ProgressLabel::kStatus:
+      break;
+  }
+  return Label3;
+}
+
+void form5::setText(ProgressLabel label, const std::string& text) {
+  texts_[label] = text;
+  labelFor(label)->setText(FromPathBytes(text));
+}
+
+std::string form5::text(ProgressLabel label) const {
+  const auto it = texts_.find(label);
+  return it == texts_.end() ? std::string() : it->second;
+}
+
+void form5::repaint(ProgressLabel label) {
+  labelFor(label)->repaint();
+  if (label == ProgressLabel::kStatus || sinceEvents_.elapsed() >= kEventIntervalMs) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    sinceEvents_.restart();
+  }
+}
+
+}  // namespace velodex

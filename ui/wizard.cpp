@@ -1,0 +1,232 @@
+#include "ui/wizard.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <exception>
+
+#include "catalogue/catalogue_location.h"
+#include "catalogue/catalogue_run.h"
+#include "catalogue/file_system.h"
+#include "ui/app_identity.h"
+#include "ui/qt_text.h"
+#include "ui/settings_store.h"
+
+namespace velodex {
+
+Wizard::Wizard(QSettings& settings, Prompts& prompts, WizardPlaces places)
+    : settings_(settings),
+      prompts_(prompts),
+      places_(std::move(places)),
+      form1_(std::make_unique<Form1>()),
+      form2_(std::make_unique<Form2>()),
+      form3_(std::make_unique<Form3>()),
+      form5_(std::make_unique<form5>()) {
+  for (QWidget* window :
+       {static_cast<QWidget*>(form1_.get()), static_cast<QWidget*>(form2_.get()),
+        static_cast<QWidget*>(form3_.get()), static_cast<QWidget*>(form5_.get())}) {
+    window->installEventFilter(this);
+  }
+
+  Form1& f1 = *form1_;
+  connect(f1.Form1Next, &QPushButton::clicked, this, &Wizard::nextFromStep1);
+  connect(f1.Quit, &QAction::triggered, this, &Wizard::quitWithoutSaving);
+  connect(f1.About, &QAction::triggered, this, &Wizard::showAbout);
+  connect(f1.Drive1, &DriveListBox::driveChanged, this, [this] {
+    form1_->Dir1->setDrive(form1_->Drive1->drive());
+    form1_->File1->setPath(folder());
+  });
+  connect(f1.Dir1, &DirListBox::pathChanged, this, [this] {
+    // A folder set on another volume (a restored path) shows that volume in the drive list
+    // as well; the drive list then has nothing to repoint.
+    if (form1_->Dir1->drive() != form1_->Drive1->drive()) {
+      const QSignalBlocker quiet(form1_->Drive1);
+      form1_->Drive1->setDrive(form1_->Dir1->drive());
+    }
+    form1_->File1->setPath(folder());
+  });
+  connect(form2_->form2NextStep, &QPushButton::clicked, this, &Wizard::nextFromStep2);
+  connect(form2_->Form2PrevStep, &QPushButton::clicked, this, &Wizard::previousFromStep2);
+  connect(form3_->Form3Previous, &QPushButton::clicked, this, &Wizard::previousFromStep3);
+  connect(form3_->Form3Finish, &QPushButton::clicked, this, &Wizard::finish);
+  // toggled, not clicked: a value set by the settings goes through the toggle as well.
+  connect(form3_->Use_Zip_Files, &QCheckBox::toggled, this, &Wizard::toggleZipExclusions);
+  connect(form5_->CmdQuit, &QPushButton::clicked, this, &Wizard::quitAfterRun);
+
+  LoadSettings(*this, settings_);
+  FillRideTypeTable(rideTypes_);
+  f1.Label2->setText(VersionText());
+  f1.File1->setPath(folder());
+  f1.File1->setPattern("*.td4");
+}
+
+Wizard::~Wizard() = default;
+
+void Wizard::start() { showOnly(form1_.get()); }
+
+void Wizard::showOnly(QWidget* window) {
+  for (QWidget* other :
+       {static_cast<QWidget*>(form1_.get()), static_cast<QWidget*>(form2_.get()),
+        static_cast<QWidget*>(form3_.get()), static_cast<QWidget*>(form5_.get())}) {
+    if (other != window) other->hide();
+  }
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+void Wizard::nextFromStep1() {
+  form1_->File1->refresh();
+  showOnly(form2_.get());
+}
+
+void Wizard::nextFromStep2() { showOnly(form3_.get()); }
+
+void Wizard::previousFromStep2() { showOnly(form1_.get()); }
+
+void Wizard::previousFromStep3() { showOnly(form2_.get()); }
+
+void Wizard::finish() {
+  if (running_) return;
+  // With archives there is nothing to count here; the run reports a folder without them.
+  if (form1_->File1->count() == 0 && !form3_->Use_Zip_Files->isChecked()) {
+    prompts_.message("No tracks found", MessageIcon::kInformation);
+    showOnly(form1_.get());
+    return;
+  }
+  runCatalogue();
+}
+
+void Wizard::runCatalogue() {
+  running_ = true;
+  try {
+    const std::string databaseFolder = places_.databaseFolder.empty()
+                                           ? ResolveCatalogueFolder(ProgramFolder())
+                                           : places_.databaseFolder;
+    const RunContext context{*this,
+                             *form1_->File1,
+                             *form1_->File2,
+                             *form5_,
+                             *this,
+                             prompts_,
+                             rideTypes_,
+                             databaseFolder,
+                             places_.unknownsLog,
+                             skipPasswordQuestions_};
+    RunCatalogue(context);
+    running_ = false;
+  } catch (const std::exception& failure) {
+    running_ = false;
+    // The user's designs are untouched and every choice is still in the controls: show what
+    // failed over the window the user last saw, then go back to step 3 to change a choice or
+    // try again.
+    prompts_.message(failure.what(), MessageIcon::kCritical);
+    form5_->CmdQuit->setVisible(false);
+    showOnly(form3_.get());
+  }
+}
+
+void Wizard::toggleZipExclusions() {
+  QCheckBox* hyperlinks = form3_->TrackNamesAsHyperlinks;
+  if (!hyperlinks->isEnabled()) {
+    hyperlinks->setEnabled(true);
+  } else {
+    hyperlinks->setEnabled(false);
+    hyperlinks->setChecked(false);
+  }
+  QCheckBox* copy = form3_->Copy_Tracks_To_Subdirectory;
+  if (copy->isEnabled()) {
+    copy->setEnabled(false);
+    copy->setChecked(false);
+  } else {
+    copy->setEnabled(true);
+  }
+}
+
+void Wizard::showAbout() {
+  if (!about_) {
+    about_ = new frmAbout(form1_.get());
+    // Unloaded when closed, so the next opening loads it afresh.
+    connect(about_, &QDialog::finished, this, [this] {
+      frmAbout* closed = about_;
+      about_ = nullptr;
+      closed->deleteLater();
+    });
+  }
+  about_->show();
+  about_->raise();
+  about_->activateWindow();
+}
+
+void Wizard::quitWithoutSaving() { closeAllWindows(); }
+
+void Wizard::quitAfterRun() {
+  SaveSettings(*this, settings_);
+  settings_.sync();
+  closeAllWindows();
+}
+
+void Wizard::closeAllWindows() {
+  closing_ = true;
+  if (about_) about_->close();
+  form5_->close();
+  form3_->close();
+  form2_->close();
+  form1_->close();
+  emit allWindowsClosed();
+}
+
+bool Wizard::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::Close || closing_) return QObject::eventFilter(watched, event);
+  // Closing any window from its frame ends the program as the Quit menu does, without saving;
+  // during a run it is refused, as all other input is.
+  event->ignore();
+  if (!running_) QMetaObject::invokeMethod(this, &Wizard::quitWithoutSaving, Qt::QueuedConnection);
+  return true;
+}
+
+std::string Wizard::folder() const { return ToPathBytes(form1_->Dir1->path()); }
+
+std::string Wizard::ridesPerPage() const { return ToBytes(form1_->Text1->text()); }
+
+void Wizard::setRidesPerPage(const std::string& text) { form1_->Text1->setText(FromBytes(text)); }
+
+bool Wizard::column(int index) const {
+  if (index < 0 || index >= kColumnCount) return false;
+  return form2_->Check1[static_cast<size_t>(index)]->isChecked();
+}
+
+std::string Wizard::sortField() const { return ToBytes(form3_->SortBy->currentText()); }
+
+void Wizard::setSortField(const std::string& text) { form3_->SortBy->setEditText(FromBytes(text)); }
+
+bool Wizard::sortDescending() const { return !form3_->SortAsc->isChecked(); }
+
+bool Wizard::namesAsHyperlinks() const { return form3_->TrackNamesAsHyperlinks->isChecked(); }
+
+bool Wizard::useZipFiles() const { return form3_->Use_Zip_Files->isChecked(); }
+
+bool Wizard::separateByRideType() const { return form3_->Separate_By_Ride_Type->isChecked(); }
+
+bool Wizard::copyTracksToSubdirectory() const {
+  return form3_->Copy_Tracks_To_Subdirectory->isChecked();
+}
+
+void Wizard::showProgress() {
+  showOnly(form5_.get());
+  // Drawn now: the run hands events over only when a label is repainted.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Wizard::returnToFirstStep() { showOnly(form1_.get()); }
+
+void Wizard::offerQuit() { form5_->CmdQuit->setVisible(true); }
+
+}  // namespace velodex
