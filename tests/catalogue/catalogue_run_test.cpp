@@ -308,7 +308,14 @@ TEST(RunCatalogue, EmptiesALargeCatalogueQuickly) {
   EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kEmptyFolder);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_TRUE(h.catalogueRows().empty());
-  EXPECT_LT(elapsed, std::chrono::seconds(2)) << "emptying and compacting 100,000 rows";
+  // The release build empties them in a fraction of a second; sanitized builds run several
+  // times slower, and a shared machine adds more.
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr auto kLimit = std::chrono::seconds(8);
+#else
+  constexpr auto kLimit = std::chrono::seconds(2);
+#endif
+  EXPECT_LT(elapsed, kLimit) << "emptying and compacting 100,000 rows";
 }
 
 }  // namespace
