@@ -18,9 +18,9 @@ namespace {
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldCase(x) == FoldCase(y);
+         });
 }
 
 }  // namespace
@@ -44,14 +44,14 @@ bool FileExists(const std::string& path) noexcept {
   return !path.empty() && fs::is_regular_file(path, ec);
 }
 
-namespace {
-
-bool MatchesWildcards(const std::string& name, const std::string& pattern) noexcept {
+bool MatchesWildcards(const std::string& name, const std::string& pattern,
+                      bool ignoreCase) noexcept {
   // Iterative wildcard match with one backtracking point: linear in practice and never
   // recursive, whatever the pattern.
   size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n] ||
+                               (ignoreCase && FoldCase(pattern[p]) == FoldCase(name[n])))) {
       ++n;
       ++p;
     } else if (p < pattern.size() && pattern[p] == '*') {
@@ -68,15 +68,13 @@ bool MatchesWildcards(const std::string& name, const std::string& pattern) noexc
   return p == pattern.size();
 }
 
-}  // namespace
-
 bool MatchesPattern(const std::string& name, const std::string& pattern) noexcept {
-  if (MatchesWildcards(name, pattern)) return true;
+  if (MatchesWildcards(name, pattern, true)) return true;
   // As on the designs' home platform, a trailing ".*" also matches a name without any
   // extension, so "*.*" lists every file.
   if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
       name.find('.') == std::string::npos) {
-    return MatchesWildcards(name, pattern.substr(0, pattern.size() - 2));
+    return MatchesWildcards(name, pattern.substr(0, pattern.size() - 2), true);
   }
   return false;
 }

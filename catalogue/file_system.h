@@ -25,6 +25,12 @@ bool IsDirectory(const std::string& path) noexcept;
 // True exactly for an existing regular file (links are followed); any failure is false.
 bool FileExists(const std::string& path) noexcept;
 
+// True when name matches the wildcard pattern, "*" any run and "?" one character, in the
+// plain sense (no special rule for extensions), comparing ASCII letters without regard to
+// case when ignoreCase is set.
+bool MatchesWildcards(const std::string& name, const std::string& pattern,
+                      bool ignoreCase) noexcept;
+
 // True when name matches the wildcard pattern ("*" any run, "?" one character) without
 // regard to ASCII letter case, as "*.td4" matches "LOOP.TD4".
 bool MatchesPattern(const std::string& name, const std::string& pattern) noexcept;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/file_system.h"
+
 #ifdef _WIN32
 #error "the unzip layer writes through POSIX descriptor calls; a Windows writer is still to come"
 #endif
@@ -116,32 +118,6 @@ std::optional<std::string> WrittenName(const std::string& stored, bool spaceToUn
   return name;
 }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// "*" any run, "?" one character; iterative with one backtracking point.
-bool MatchesWildcard(const std::string& name, const std::string& pattern, bool ignoreCase) {
-  auto same = [ignoreCase](char a, char b) {
-    return ignoreCase ? FoldCase(a) == FoldCase(b) : a == b;
-  };
-  std::size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      starP = p++;
-      starN = n;
-    } else if (starP != std::string::npos) {
-      p = starP + 1;
-      n = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
 // The include and exclude lists, remembering which patterns matched something.
 class Selection {
  public:
@@ -154,11 +130,11 @@ class Selection {
   bool takes(const std::string& stored) {
     bool included = include_.empty();
     for (Pattern& pattern : include_) {
-      if (MatchesWildcard(stored, pattern.text, ignoreCase_)) included = pattern.matched = true;
+      if (MatchesWildcards(stored, pattern.text, ignoreCase_)) included = pattern.matched = true;
     }
     bool excluded = false;
     for (Pattern& pattern : exclude_) {
-      if (MatchesWildcard(stored, pattern.text, ignoreCase_)) excluded = pattern.matched = true;
+      if (MatchesWildcards(stored, pattern.text, ignoreCase_)) excluded = pattern.matched = true;
     }
     return included && !excluded;
   }
