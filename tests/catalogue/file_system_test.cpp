@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "catalogue/catalogue_location.h"
 #include "catalogue/error.h"
 #include "catalogue/file_lister.h"
 #include "tests/support/test_support.h"
@@ -89,54 +88,6 @@ TEST(FindFileIgnoringCase, PrefersTheExactNameThenAnyCase) {
   WriteFile(temp / "Loop.td4", "exact");
   EXPECT_EQ(FindFileIgnoringCase(temp.path(), "Loop.td4"), temp / "Loop.td4");
   EXPECT_EQ(FindFileIgnoringCase(temp.path(), "other.td4"), "");
-}
-
-class CatalogueLocation : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* old = std::getenv("XDG_DATA_HOME");
-    oldXdg_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-    setenv("XDG_DATA_HOME", (temp_ / "data").c_str(), 1);
-  }
-  void TearDown() override {
-    if (oldXdg_) {
-      setenv("XDG_DATA_HOME", oldXdg_->c_str(), 1);
-    } else {
-      unsetenv("XDG_DATA_HOME");
-    }
-  }
-  TempFolder temp_;
-  std::optional<std::string> oldXdg_;
-};
-
-TEST_F(CatalogueLocation, UsesAWritableProgramFolderThatHoldsTheCatalogue) {
-  fs::create_directory(temp_ / "bin");
-  WriteFile(temp_ / "bin/velodex.mdb", "catalogue");
-  EXPECT_EQ(ResolveCatalogueFolder(temp_ / "bin"), temp_ / "bin");
-}
-
-TEST_F(CatalogueLocation, SeedsTheUserFolderOnceFromTheInstalledCatalogue) {
-  // An installed layout: prefix/bin without a catalogue, prefix/share/velodex/velodex.mdb.
-  fs::create_directories(temp_ / "prefix/bin");
-  fs::create_directories(temp_ / "prefix/share/velodex");
-  WriteFile(temp_ / "prefix/share/velodex/velodex.mdb", "empty catalogue");
-  const std::string user = temp_ / "data/velodex";
-  EXPECT_EQ(ResolveCatalogueFolder(temp_ / "prefix/bin"), user);
-  EXPECT_EQ(testing::ReadFile(user + "/velodex.mdb"), "empty catalogue");
-  // A filled catalogue there is kept on later starts.
-  WriteFile(user + "/velodex.mdb", "filled");
-  EXPECT_EQ(ResolveCatalogueFolder(temp_ / "prefix/bin"), user);
-  EXPECT_EQ(testing::ReadFile(user + "/velodex.mdb"), "filled");
-}
-
-TEST_F(CatalogueLocation, FailsNamingTheFoldersWhenNoCatalogueExists) {
-  fs::create_directory(temp_ / "bin");
-  try {
-    ResolveCatalogueFolder(temp_ / "bin");
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find(temp_ / "bin"), std::string::npos) << e.what();
-  }
 }
 
 }  // namespace
