@@ -16,6 +16,7 @@
 
 #include "catalogue/catalogue_run.h"
 #include "catalogue/error.h"
+#include "tests/files/archive_builder.h"
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"
 
@@ -23,53 +24,13 @@ namespace velodex {
 namespace {
 
 using testing::ListFolder;
+using testing::Member;
 using testing::ReadFile;
 using testing::RunHarness;
+using testing::WriteArchive;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 using Files = std::vector<std::string>;
-
-struct Member {
-  Member(std::string name, std::string bytes, zip_uint16_t encryption = ZIP_EM_NONE,
-         std::optional<zip_uint32_t> unixMode = std::nullopt)
-      : name(std::move(name)),
-        bytes(std::move(bytes)),
-        encryption(encryption),
-        unixMode(unixMode) {}
-
-  std::string name;  // ending in "/": a stored folder
-  std::string bytes;
-  zip_uint16_t encryption;  // with the password "secret"
-  std::optional<zip_uint32_t> unixMode;
-};
-
-void WriteArchive(const std::string& path, const std::vector<Member>& members) {
-  int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  ASSERT_NE(archive, nullptr) << path;
-  for (const Member& member : members) {
-    zip_int64_t index;
-    if (member.name.back() == '/') {
-      index = zip_dir_add(archive, member.name.c_str(), ZIP_FL_ENC_RAW);
-    } else {
-      zip_source_t* source =
-          zip_source_buffer(archive, member.bytes.data(), member.bytes.size(), 0);
-      index = zip_file_add(archive, member.name.c_str(), source, ZIP_FL_ENC_RAW);
-      if (index < 0) zip_source_free(source);
-    }
-    ASSERT_GE(index, 0) << member.name;
-    const auto i = static_cast<zip_uint64_t>(index);
-    if (member.encryption != ZIP_EM_NONE) {
-      ASSERT_EQ(zip_file_set_encryption(archive, i, member.encryption, "secret"), 0);
-    }
-    if (member.unixMode) {
-      ASSERT_EQ(
-          zip_file_set_external_attributes(archive, i, 0, ZIP_OPSYS_UNIX, *member.unixMode << 16),
-          0);
-    }
-  }
-  ASSERT_EQ(zip_close(archive), 0) << zip_strerror(archive);
-}
 
 std::string Design(uint8_t rideTypeCode, uint8_t ex = 50) {
   DesignParams params;
@@ -233,7 +194,8 @@ TEST_F(ArchiveRun, AFolderWithoutArchivesSaysNoFilesFound) {
 TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
   WriteFile(h.designs + "/A Fake.zip", "not an archive at all");
   WriteArchive(h.designs + "/B Odd.zip",
-               {{"Odd.td4", Design(kSteel)}, {"Odd Link.td4", "Odd.td4", ZIP_EM_NONE, 0120777u}});
+               {{"Odd.td4", Design(kSteel)},
+                {"Odd Link.td4", "Odd.td4", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u}});
   WriteFile(h.designs + "/C Cut.zip", ReadFile(h.designs + "/B Odd.zip").substr(0, 60));
   WriteArchive(h.designs + "/D Fine.zip", {{"Fine.td4", Design(kWooden)}});
   EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
@@ -260,8 +222,8 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
                 {"/etc/Abs.td4", Design(kCorkscrew)},
                 {"..", Design(kSteel)},
                 {"x/..", Design(kSteel)},
-                {"Link.td4", "../victim.td4", ZIP_EM_NONE, 0120777u},
-                {"author.txt", "Mallory\r\n", ZIP_EM_NONE, 0120777u},
+                {"Link.td4", "../victim.td4", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u},
+                {"author.txt", "Mallory\r\n", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u},
                 {"Huge.td4", std::string((64u << 20) + 1, '\0')}});
   EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
 
@@ -301,9 +263,11 @@ TEST_F(ArchiveRun, AnEmptyLeftoverExtractionFolderIsMadeAfresh) {
 
 void WriteEncryptedPair(const std::string& folder, zip_uint16_t encryption) {
   WriteArchive(folder + "/One.zip",
-               {{"Secret1.td4", Design(kWooden), encryption}, {"Open1.td4", Design(kSteel)}});
+               {{"Secret1.td4", Design(kWooden), ZIP_CM_DEFLATE, encryption, "secret"},
+                {"Open1.td4", Design(kSteel)}});
   WriteArchive(folder + "/Two.zip",
-               {{"Secret2.td4", Design(kWooden), encryption}, {"Open2.td4", Design(kSteel)}});
+               {{"Secret2.td4", Design(kWooden), ZIP_CM_DEFLATE, encryption, "secret"},
+                {"Open2.td4", Design(kSteel)}});
 }
 
 Files FileNames(RunHarness& h) {
@@ -346,7 +310,8 @@ TEST_F(ArchiveRun, DecliningAPasswordAsksNoMoreForTheRestOfTheProgramRun) {
 }
 
 TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
-  WriteArchive(h.designs + "/Locked.zip", {{"Secret.td4", Design(kWooden), ZIP_EM_AES_256}});
+  WriteArchive(h.designs + "/Locked.zip",
+               {{"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_AES_256, "secret"}});
   h.prompts.textAnswers = {std::string("wrong"), std::string("wrong"), std::string("wrong")};
   EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
   EXPECT_EQ(h.prompts.textPrompts.size(), 3u);
@@ -369,9 +334,10 @@ class FailingPrompts final : public Prompts {
 };
 
 TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
-  WriteArchive(h.designs + "/Pack.zip", {{"Open.td4", Design(kSteel)},
-                                         {"author.txt", "Ann\r\n"},
-                                         {"Secret.td4", Design(kWooden), ZIP_EM_TRAD_PKWARE}});
+  WriteArchive(h.designs + "/Pack.zip",
+               {{"Open.td4", Design(kSteel)},
+                {"author.txt", "Ann\r\n"},
+                {"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_TRAD_PKWARE, "secret"}});
   FailingPrompts failing;
   RunContext context{
       h.options, h.runLister, h.scanLister,     h.progress,      h.windows,
