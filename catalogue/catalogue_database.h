@@ -74,11 +74,11 @@ class RecordSet {
   // Releases the set; changes made through it are committed by the time this returns.
   void close();
 
+  // The catalogue database makes result sets; Impl is its own.
   struct Impl;
+  explicit RecordSet(std::unique_ptr<Impl> impl);
 
  private:
-  friend class CatalogueDatabase;
-  explicit RecordSet(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 
