@@ -55,11 +55,12 @@ void CatalogueDatabase::open(const std::string& path) {
                                                           impl_->busyTimeoutMs, action);
   if (connection->isReadOnly()) throw Error(action + ": the file is read-only");
   // Reading the schema is the first real access: a locked, corrupt or foreign file fails here.
-  for (const char* table : {"velodex", "TrackParts"}) {
-    if (!connection->findObject("table", table, action)) {
-      throw Error(action + ": it holds no table " + table);
-    }
+  const auto velodex = connection->findObject("table", "velodex", action);
+  if (!velodex) throw Error(action + ": it holds no table velodex");
+  if (!connection->findObject("table", "TrackParts", action)) {
+    throw Error(action + ": it holds no table TrackParts");
   }
+  AddMissingColumns(*connection, *velodex, action);
   impl_->connection = std::move(connection);
 }
 

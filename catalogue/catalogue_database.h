@@ -89,8 +89,9 @@ class CatalogueDatabase {
   CatalogueDatabase(const CatalogueDatabase&) = delete;
   CatalogueDatabase& operator=(const CatalogueDatabase&) = delete;
 
-  // Opens an existing catalogue file shared and read-write; never creates one. Throws
-  // Error for a missing, locked or corrupt file, or one without the catalogue's tables.
+  // Opens an existing catalogue file shared and read-write; never creates one. A catalogue
+  // made by an earlier version gains the columns added since. Throws Error for a missing,
+  // locked or corrupt file, or one without the catalogue's tables.
   void open(const std::string& path);
   // Closes the connection; the file can then be compacted, deleted or renamed.
   void close();

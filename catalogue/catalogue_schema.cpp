@@ -14,6 +14,8 @@
 // with the file through compaction.
 #include "catalogue/catalogue_schema.h"
 
+#include <vector>
+
 #include "catalogue/sqlite_connection.h"
 
 namespace velodex {
@@ -24,8 +26,10 @@ struct CatalogueColumn {
   const char* type;  // as declared; see above
 };
 
-// The columns of velodex. To add a column, add one line at the end of this list: a new
-// catalogue gets it from CatalogueSchemaScript().
+// To add a column, add one line at the end of this list: a new catalogue gets it from
+// CatalogueSchemaScript(), and a catalogue made before gets it when it is opened
+// (AddMissingColumns). Keep it at the end, where an added column lands in an existing file,
+// so every catalogue lists its columns in one order.
 constexpr CatalogueColumn kVelodexColumns[] = {
     {"File_Name", "TEXT"},
     {"Ride_Name", "TEXT"},
@@ -78,6 +82,30 @@ std::string CatalogueSchemaScript() {
     script += std::string("  ") + column.name + " " + column.type;
   }
   return script + "\n);\n" + kOtherObjects;
+}
+
+void AddMissingColumns(SqliteConnection& connection, const std::string& table,
+                       const std::string& action) {
+  std::vector<const CatalogueColumn*> missing;
+  {
+    const Statement existing =
+        connection.prepare("SELECT * FROM " + QuoteIdentifier(table), action);
+    for (const CatalogueColumn& column : kVelodexColumns) {
+      bool present = false;
+      for (int i = 0; i < existing.columnCount() && !present; ++i) {
+        present = SameName(existing.columnName(i), column.name);
+      }
+      if (!present) missing.push_back(&column);
+    }
+  }
+  if (missing.empty()) return;
+  connection.begin(action);
+  for (const CatalogueColumn* column : missing) {
+    connection.execute("ALTER TABLE " + QuoteIdentifier(table) + " ADD COLUMN " +
+                           QuoteIdentifier(column->name) + " " + column->type,
+                       action);
+  }
+  connection.commit(action);
 }
 
 std::optional<StoredQuery> FindStoredQuery(SqliteConnection& connection, const std::string& name,

@@ -14,6 +14,13 @@ class SqliteConnection;
 // catalogue.
 std::string CatalogueSchemaScript();
 
+// Adds to the open catalogue's table velodex (named table, as stored) every column of the
+// schema it lacks, so a catalogue made by an earlier version of the program takes the columns
+// added since; its rows hold null there. Writes nothing when no column is missing. Throws
+// Error(action + ": " + cause).
+void AddMissingColumns(SqliteConnection& connection, const std::string& table,
+                       const std::string& action);
+
 struct StoredQuery {
   std::string name;  // as stored
   std::string sql;   // SQLite's text, with named parameters (:name)
