@@ -2,13 +2,13 @@
 // compacting it into a new file and putting that file in its place, so that a crash at any
 // moment leaves one whole catalogue under the catalogue's name.
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_schema.h"
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 #include "catalogue/sqlite_connection.h"
 
 #ifdef _WIN32
@@ -24,22 +24,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Flushes a file (or, on POSIX, a folder's entries) to the disk. False when the system refuses.
-bool SyncToDisk(const std::string& path, bool folder) {
+// Flushes a file (or, on POSIX, a folder's entries) to the disk. Returns the system's cause
+// when it refuses.
+std::error_code SyncToDisk(const std::string& path, bool folder) {
+  const auto failed = [] { return std::error_code(errno, std::generic_category()); };
 #ifdef _WIN32
-  if (folder) return true;  // Windows keeps no separate folder entries to flush.
+  if (folder) return {};  // Windows keeps no separate folder entries to flush.
   const int fd = _open(path.c_str(), _O_RDWR | _O_BINARY);
-  if (fd < 0) return false;
-  const bool ok = _commit(fd) == 0;
+  if (fd < 0) return failed();
+  const std::error_code cause = _commit(fd) == 0 ? std::error_code() : failed();
   _close(fd);
-  return ok;
 #else
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
+  if (fd < 0) return failed();
+  const std::error_code cause = ::fsync(fd) == 0 ? std::error_code() : failed();
   ::close(fd);
-  return ok;
 #endif
+  return cause;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -72,9 +73,9 @@ void CatalogueDatabase::compact(const std::string& source, const std::string& de
   }
   // SQLite writes the copy without syncing it; the caller deletes the source right after, so
   // the copy must be on the disk, and its name in its folder, before this returns.
-  if (!SyncToDisk(destination, false) || !SyncToDisk(FolderOf(destination), true)) {
-    throw Error(action + ": cannot flush the copy to disk: " + std::strerror(errno));
-  }
+  std::error_code cause = SyncToDisk(destination, false);
+  if (!cause) cause = SyncToDisk(FolderOf(destination), true);
+  if (cause) throw Error(action + ": cannot flush the copy to disk: " + cause.message());
 }
 
 void CatalogueDatabase::createEmpty(const std::string& path) {
@@ -106,15 +107,15 @@ bool CatalogueDatabase::isComplete(const std::string& path) {
 }
 
 void CatalogueDatabase::replace(const std::string& source, const std::string& destination) {
-  const std::string action =
-      "cannot put catalogue '" + source + "' in place of '" + destination + "'";
+  const std::string action = "put catalogue '" + source + "' in place of";
   std::error_code ec;
   // rename() replaces the destination atomically: at every moment one whole catalogue
   // answers to the destination's name.
   fs::rename(source, destination, ec);
-  if (ec) throw Error(action + ": " + ec.message());
-  if (!SyncToDisk(FolderOf(destination), true)) {
-    throw Error(action + ": cannot flush the folder to disk: " + std::strerror(errno));
+  if (ec) throw FileError(action, destination, ec);
+  if (const std::error_code cause = SyncToDisk(FolderOf(destination), true)) {
+    throw Error("cannot " + action + " '" + destination +
+                "': cannot flush the folder to disk: " + cause.message());
   }
 }
 
