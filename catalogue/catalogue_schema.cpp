@@ -26,10 +26,10 @@ struct CatalogueColumn {
   const char* type;  // as declared; see above
 };
 
-// To add a column, add one line at the end of this list: a new catalogue gets it from
-// CatalogueSchemaScript(), and a catalogue made before gets it when it is opened
-// (AddMissingColumns). Keep it at the end, where an added column lands in an existing file,
-// so every catalogue lists its columns in one order.
+// To add a column, add one line at the end of this list, such as {"Disk_Name", "TEXT"}: a
+// new catalogue gets it from CatalogueSchemaScript(), and a catalogue made before gets it when
+// it is opened (AddMissingColumns). Keep it at the end, where an added column lands in an
+// existing file, so every catalogue lists its columns in one order.
 constexpr CatalogueColumn kVelodexColumns[] = {
     {"File_Name", "TEXT"},
     {"Ride_Name", "TEXT"},
