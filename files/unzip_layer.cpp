@@ -1,23 +1,19 @@
 #include "files/unzip_layer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "files/extraction_folder.h"
 
 namespace velodex {
 namespace {
 
-// Longest name written into the extraction folder (the usual file-system limit).
-constexpr std::size_t kMaxWrittenName = 255;
 // A member's password is asked for at most this many times.
 constexpr int kPasswordRounds = 3;
 
@@ -69,18 +65,6 @@ std::string ZipErrorText(int zipError) {
   return text;
 }
 
-// The name a member is written under: the last component of its stored name, split at
-// both '/' and '\' since archives made on either kind of system carry either. nullopt when
-// no safe name is left ("", ".", "..", or longer than a file name may be).
-std::optional<std::string> WrittenName(const std::string& stored) {
-  std::size_t cut = stored.find_last_of("/\\");
-  std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
-  if (name.empty() || name == "." || name == ".." || name.size() > kMaxWrittenName) {
-    return std::nullopt;
-  }
-  return name;
-}
-
 enum class MemberKind { kFile, kFolder, kLink, kSpecial };
 
 MemberKind KindOf(zip_t* archive, zip_uint64_t index, const std::string& stored) {
@@ -129,65 +113,11 @@ std::string MethodText(zip_int32_t method) {
   return text;
 }
 
-// The extraction folder, held open so that every name is looked up and written relative
-// to it: a member's file is made under a fresh temporary name (O_EXCL, so no existing
-// entry or link is ever opened) and renamed over its target, which replaces a directory
-// entry and never writes through a link or into a file shared with another folder.
-class ExtractionFolder {
- public:
-  enum class Entry { kNone, kRegularFile, kOther };
-
-  // Opens the folder, making it (not its parents) when missing; false with errno set.
-  bool open(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    folder_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    return folder_ >= 0;
-  }
-  ~ExtractionFolder() {
-    if (folder_ >= 0) ::close(folder_);
-  }
-
-  Entry lookup(const std::string& name) const {
-    struct stat status;
-    if (::fstatat(folder_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      return errno == ENOENT ? Entry::kNone : Entry::kOther;
-    }
-    return S_ISREG(status.st_mode) ? Entry::kRegularFile : Entry::kOther;
-  }
-
-  // A new, empty file under a name nothing else uses; -1 with errno set.
-  int createTemporary(std::string& name) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      name = ".velodex-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++) + ".part";
-      int fd = ::openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        0666);
-      if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-  }
-
-  bool replace(const std::string& temporary, const std::string& name) {
-    return ::renameat(folder_, temporary.c_str(), folder_, name.c_str()) == 0;
-  }
-
-  void remove(const std::string& temporary) { ::unlinkat(folder_, temporary.c_str(), 0); }
-
- private:
-  int folder_ = -1;
-  unsigned long counter_ = 0;
-};
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
+// Hands one line to the print routine, when there is one.
+void Print(USERFUNCTIONS& callbacks, std::string text) {
+  if (!callbacks.print) return;
+  text += '\n';
+  callbacks.print(text.data(), static_cast<unsigned long>(text.size()));
 }
 
 // One archive's pass over its members, with the counts the return code is made from.
@@ -214,11 +144,7 @@ class Extraction {
   }
 
  private:
-  void send(std::string text) {
-    if (!callbacks_.print) return;
-    text += '\n';
-    callbacks_.print(text.data(), static_cast<unsigned long>(text.size()));
-  }
+  void send(std::string text) { Print(callbacks_, std::move(text)); }
 
   void raise(int code) { code_ = std::max(code_, code); }
 
@@ -227,8 +153,13 @@ class Extraction {
     raise(PK_WARN);
   }
 
-  void unsupported(const std::string& stored, const std::string& what) {
-    send("skipping: " + stored + "  (unsupported " + what + ")");
+  // A member in a method this layer does not read: named in the text, counted for IZ_UNSUP.
+  void unsupported(const zip_stat_t& status, bool encryption) {
+    const std::string what =
+        encryption ? "encryption method " + std::to_string(status.encryption_method)
+        : (status.valid & ZIP_STAT_COMP_METHOD) ? MethodText(status.comp_method)
+                                                : std::string("compression method");
+    send(std::string("skipping: ") + status.name + "  (unsupported " + what + ")");
     ++unsupported_;
   }
 
@@ -261,14 +192,13 @@ class Extraction {
     if ((status.valid & ZIP_STAT_SIZE) && status.size > roomLeft()) {
       return skip(stored, "the archive's size limit is reached");
     }
-    if (!(status.valid & ZIP_STAT_COMP_METHOD)) return unsupported(stored, "compression method");
-    if (!MethodSupported(status.comp_method)) {
-      return unsupported(stored, MethodText(status.comp_method));
+    if (!(status.valid & ZIP_STAT_COMP_METHOD) || !MethodSupported(status.comp_method)) {
+      return unsupported(status, false);
     }
     const bool encrypted =
         (status.valid & ZIP_STAT_ENCRYPTION_METHOD) && status.encryption_method != ZIP_EM_NONE;
     if (encrypted && !zip_encryption_method_supported(status.encryption_method, 0)) {
-      return unsupported(stored, "encryption method " + std::to_string(status.encryption_method));
+      return unsupported(status, true);
     }
     // A link, folder or other non-file in the way is never replaced.
     if (folder_.lookup(*name) == ExtractionFolder::Entry::kOther) {
@@ -327,67 +257,52 @@ class Extraction {
   }
 
   void failed(const zip_stat_t& status, int zipError) {
-    if (zipError == ZIP_ER_COMPNOTSUPP)
-      return unsupported(status.name, MethodText(status.comp_method));
-    if (zipError == ZIP_ER_ENCRNOTSUPP) {
-      return unsupported(status.name,
-                         "encryption method " + std::to_string(status.encryption_method));
+    if (zipError == ZIP_ER_COMPNOTSUPP || zipError == ZIP_ER_ENCRNOTSUPP) {
+      return unsupported(status, zipError == ZIP_ER_ENCRNOTSUPP);
     }
     send(std::string("error: ") + status.name + ": " + ZipErrorText(zipError));
     raise(MemberErrorCode(zipError));
   }
 
   // Reads the member to its end (so that its CRC is checked) into a temporary file that
-  // replaces name only when everything read and wrote well.
+  // is put in place as name only when everything read and wrote well.
   void transfer(zip_file_t* file, const zip_stat_t& status, const std::string& name) {
-    std::string temporary;
-    int out = folder_.createTemporary(temporary);
-    if (out < 0) return writeFailed(name, errno);
-    auto discard = [&] {
-      if (out >= 0) ::close(out);
-      out = -1;
-      folder_.remove(temporary);
-    };
+    if (Written failure = folder_.begin(name)) return writeFailed(*failure);
     std::uint64_t total = 0;
     for (;;) {
       zip_int64_t read = zip_fread(file, buffer_.data(), buffer_.size());
       if (read < 0) {
-        discard();
+        folder_.discard();
         return failed(status, zip_error_code_zip(zip_file_get_error(file)));
       }
       if (read == 0) break;
       total += static_cast<std::uint64_t>(read);
       // The headers' sizes were checked before; these count what really came out.
       if (total > limits_.maxMemberSize) {
-        discard();
+        folder_.discard();
         return skip(status.name, "too large");
       }
       if (total > roomLeft()) {
-        discard();
+        folder_.discard();
         return skip(status.name, "the archive's size limit is reached");
       }
-      if (!WriteAll(out, buffer_.data(), static_cast<std::size_t>(read))) {
-        int error = errno;
-        discard();
-        return writeFailed(name, error);
+      if (Written failure = folder_.write(buffer_.data(), static_cast<std::size_t>(read))) {
+        folder_.discard();
+        return writeFailed(*failure);
       }
     }
-    int closed = ::close(out);
-    out = -1;
-    if (closed != 0 || !folder_.replace(temporary, name)) {
-      int error = errno;
-      discard();
-      return writeFailed(name, error);
+    if (Written failure = folder_.commit()) {
+      folder_.discard();
+      return writeFailed(*failure);
     }
     written_ += total;
     send("  inflating: " + name);
   }
 
-  void writeFailed(const std::string& name, int error) {
-    send("error: cannot write " + name + ": " + std::strerror(error));
-    const bool full = error == ENOSPC || error == EDQUOT;
-    raise(full ? PK_DISK : PK_ERR);
-    if (full) stopped_ = true;  // nothing more will fit
+  void writeFailed(const WriteFailure& failure) {
+    send("error: " + failure.text);
+    raise(failure.diskFull ? PK_DISK : PK_ERR);
+    if (failure.diskFull) stopped_ = true;  // nothing more will fit
   }
 
   zip_t* archive_;
@@ -408,25 +323,20 @@ class Extraction {
 }  // namespace
 
 int Wiz_SingleEntryUnzip(const DCL& options, USERFUNCTIONS& callbacks, const UnzipLimits& limits) {
-  auto warn = [&callbacks](std::string text) {
-    if (!callbacks.print) return;
-    text += '\n';
-    callbacks.print(text.data(), static_cast<unsigned long>(text.size()));
-  };
   int zipError = ZIP_ER_OK;
   ZipArchive archive(zip_open(options.lpszZipFN.c_str(), ZIP_RDONLY, &zipError));
   if (!archive) {
-    warn("error: cannot open " + options.lpszZipFN + ": " + ZipErrorText(zipError));
+    Print(callbacks, "error: cannot open " + options.lpszZipFN + ": " + ZipErrorText(zipError));
     return OpenErrorCode(zipError);
   }
   zip_int64_t count = zip_get_num_entries(archive.get(), 0);
   if (count <= 0) {
-    warn("warning: " + options.lpszZipFN + " is empty");
+    Print(callbacks, "warning: " + options.lpszZipFN + " is empty");
     return PK_WARN;
   }
   ExtractionFolder folder;
-  if (!folder.open(options.lpszExtractDir)) {
-    warn("error: cannot use the folder " + options.lpszExtractDir + ": " + std::strerror(errno));
+  if (Written failure = folder.open(options.lpszExtractDir)) {
+    Print(callbacks, "error: " + failure->text);
     return PK_ERR;
   }
   return Extraction(archive.get(), callbacks, limits, folder).run(static_cast<zip_uint64_t>(count));

@@ -16,14 +16,15 @@ namespace velodex {
 // 1 would be given.
 inline constexpr int PK_OK = 0;       // every member was put in place
 inline constexpr int PK_WARN = 1;     // some members were skipped (Wiz_SingleEntryUnzip says
-                                      // which), or the archive holds no members at all
+                                      // why), or the archive holds no members at all
 inline constexpr int PK_ERR = 2;      // a member's data is bad (CRC, compressed data), a file
                                       // could not be written, or the folder could not be made
 inline constexpr int PK_BADERR = 3;   // the archive's structure is inconsistent or unreadable
 inline constexpr int PK_MEM = 4;      // out of memory while opening the archive
 inline constexpr int PK_MEM3 = 6;     // out of memory while decompressing a member
 inline constexpr int PK_NOZIP = 9;    // no such archive, or not a zip archive
-inline constexpr int PK_DISK = 50;    // the disk is full; the members after it were not tried
+inline constexpr int PK_DISK = 50;    // the disk is full; later members were not tried (on
+                                      // Windows a full disk gives PK_ERR)
 inline constexpr int PK_EOF = 51;     // the archive ends early
 inline constexpr int IZ_UNSUP = 81;   // members skipped for a compression or encryption method
                                       // this layer does not read (named in the print text)
@@ -72,11 +73,12 @@ struct USERFUNCTIONS {
 //   stored folders dropped, replacing a regular file of that name unasked (an earlier
 //   member's too): there is no replace question. A file appears only once its member was
 //   read whole with a good CRC (written under a temporary name, then renamed into place).
-// - Skipped with PK_WARN: names that leave "", ".", ".." or more than 255 bytes; links and
-//   special files; a name held by a link, folder or other non-file; members over the limits.
+// - Skipped with PK_WARN: members that leave no safe name (WrittenName); links and special
+//   files; a name held by a link, folder or other non-file; members over the limits.
 // - Encrypted members: a password that opened an earlier member of this archive is tried
 //   first, then the password routine is asked up to three times for the member; without a
-//   password that opens it the member is skipped.
+//   password that opens it the member is skipped (PK_WARN, or IZ_BADPWD when every member
+//   was). The password question is the only one the layer asks.
 // An exception thrown by a callback passes through unchanged, leaving no temporary file.
 int Wiz_SingleEntryUnzip(const DCL& options, USERFUNCTIONS& callbacks,
                          const UnzipLimits& limits = {});
