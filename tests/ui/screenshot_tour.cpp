@@ -51,7 +51,8 @@ int Tour(const QString& out, const QString& work) {
   QSettings settings(own + "/settings.ini", QSettings::IniFormat);
 
   testing::RecordingPrompts prompts;
-  Wizard wizard(settings, prompts, {ToPathBytes(own), ToPathBytes(own + "/unknowns.txt")});
+  testing::RecordingDesktop desktop;
+  Wizard wizard(settings, prompts, desktop, {ToPathBytes(own), ToPathBytes(own + "/unknowns.txt")});
   wizard.start();
   Form1& step1 = wizard.step1();
   const QString folder = samples + "/loose";

@@ -22,7 +22,7 @@ WizardBench::WizardBench() {
 Wizard& WizardBench::load() {
   settings_->sync();
   wizard_ = std::make_unique<Wizard>(
-      *settings_, prompts,
+      *settings_, prompts, desktop,
       WizardPlaces{ToPathBytes(databaseFolder()),
                    ToPathBytes(temp_.path() + QStringLiteral("/unknowns.txt"))});
   wizard_->start();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogue/progress_display.h"
+#include "ui/desktop_actions.h"
 #include "ui/wizard.h"
 
 namespace velodex::testing {
@@ -41,6 +42,24 @@ class RecordingPrompts final : public Prompts {
   std::vector<std::string> questions;
 };
 
+// Answers the folder dialog as told and records the pages it was asked to open.
+class RecordingDesktop final : public DesktopActions {
+ public:
+  QString chooseFolder(QWidget*, const QString& start) override {
+    folderStarts << start;
+    return folderAnswer;
+  }
+  bool openPage(const QString& page) override {
+    openedPages << page;
+    return opens;
+  }
+
+  QString folderAnswer;
+  bool opens = true;
+  QStringList folderStarts;
+  QStringList openedPages;
+};
+
 // A temporary folder holding settings.ini, db/velodex.mdb (empty) and designs/.
 class WizardBench {
  public:
@@ -59,6 +78,7 @@ class WizardBench {
   QString settingsFile() const;
 
   RecordingPrompts prompts;
+  RecordingDesktop desktop;
 
  private:
   QTemporaryDir temp_;
