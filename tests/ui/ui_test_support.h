@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +89,9 @@ class WizardBench {
 
 // The object names of the wizard windows shown now, of Form1, Form2, Form3 and form5.
 QStringList ShownWindows(const Wizard& wizard);
+
+// A Qt Test table of text columns: one row per entry, the row's name first, then its values.
+void Table(const QStringList& columns, std::initializer_list<QStringList> rows);
 
 // Clicks a check box or option button on its indicator, as the user would.
 void ClickBox(QAbstractButton* box);

@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,11 +30,10 @@ namespace {
 // The title as the window system shows it, decorations included.
 struct ShownTitle : QPlatformWindow {
   static QString of(const QWidget* window) {
-    return formatWindowTitle(window->windowTitle(), QStringLiteral(" \u2014 "));
+    return formatWindowTitle(window->windowTitle(), QStringLiteral(" - "));
   }
 };
 
-// The window a row names, with the about box opened when asked for.
 QWidget* Window(Wizard& wizard, const QString& name) {
   if (name == "frmAbout") {
     wizard.showAbout();
@@ -45,22 +45,12 @@ QWidget* Window(Wizard& wizard, const QString& name) {
   return &wizard.progressWindow();
 }
 
-// Presses a key where a person's key goes: to the control with the focus in the window.
-void Press(QWidget* window, Qt::Key key) {
-  QWidget* target = window->focusWidget() != nullptr ? window->focusWidget() : window;
-  QTest::keyClick(target, key);
-}
-
-// Walks to the window a row names: "Form1" at start, "Form2", "Form3", "form5" after a
-// completed run.
-void WalkTo(WizardBench& bench, const QString& name) {
-  Wizard& wizard = bench.wizard();
-  if (name == "Form1" || name == "frmAbout") return;
-  wizard.step1().Form1Next->click();
-  if (name == "Form2") return;
-  wizard.step2().form2NextStep->click();
-  if (name == "Form3") return;
-  wizard.step3().Form3Finish->click();
+// Walks to a window by its buttons; "form5" after a completed run.
+QWidget* WalkTo(Wizard& wizard, const QString& name) {
+  if (name == "Form2" || name == "Form3" || name == "form5") wizard.step1().Form1Next->click();
+  if (name == "Form3" || name == "form5") wizard.step2().form2NextStep->click();
+  if (name == "form5") wizard.step3().Form3Finish->click();
+  return Window(wizard, name);
 }
 
 // A wizard at the designs folder, which holds one design.
@@ -70,6 +60,13 @@ Wizard& LoadAt(WizardBench& bench) {
   wizard.step1().Dir1->setPath(bench.designs());
   return wizard;
 }
+
+// Presses a key where a person's key goes: to the control with the focus in the window.
+void Press(QWidget* window, Qt::Key key) {
+  QTest::keyClick(window->focusWidget() != nullptr ? window->focusWidget() : window, key);
+}
+
+QString Native(const QString& path) { return QDir::toNativeSeparators(QDir::cleanPath(path)); }
 
 }  // namespace
 
@@ -83,27 +80,13 @@ class WizardUseTest : public QObject {
   }
 
   void returnPressesTheDefaultButton_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("focus");  // empty: the focus the window opens with
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("step 1") << "Form1"
-                            << ""
-                            << "Form2";
-    QTest::newRow("step 1, in the page size") << "Form1"
-                                              << "Text1"
-                                              << "Form2";
-    QTest::newRow("step 2") << "Form2"
-                            << ""
-                            << "Form3";
-    QTest::newRow("step 2, a focused button takes its own") << "Form2"
-                                                            << "Form2PrevStep"
-                                                            << "Form1";
-    QTest::newRow("step 3") << "Form3"
-                            << ""
-                            << "form5";
-    QTest::newRow("step 1, the path box chooses instead") << "Form1"
-                                                          << "FolderPath"
-                                                          << "Form1";
+    Table({"window", "focus", "shown"},  // focus: empty for the one the window opens with
+          {{"step 1", "Form1", "", "Form2"},
+           {"step 1, in the page size", "Form1", "Text1", "Form2"},
+           {"step 1, the path box chooses instead", "Form1", "FolderPath", "Form1"},
+           {"step 2", "Form2", "", "Form3"},
+           {"step 2, a focused button takes its own", "Form2", "Form2PrevStep", "Form1"},
+           {"step 3", "Form3", "", "form5"}});
   }
 
   void returnPressesTheDefaultButton() {
@@ -111,118 +94,113 @@ class WizardUseTest : public QObject {
     QFETCH(QString, focus);
     WizardBench bench;
     Wizard& wizard = LoadAt(bench);
-    WalkTo(bench, window == "form5" ? "Form3" : window);
-    QWidget* shown = Window(wizard, window);
+    QWidget* shown = WalkTo(wizard, window);
     if (!focus.isEmpty()) shown->findChild<QWidget*>(focus)->setFocus();
     Press(shown, Qt::Key_Return);
     QTEST(ShownWindows(wizard).join(","), "shown");
   }
 
-  void finishedRunEndsSavingByEveryWay_data() {
-    QTest::addColumn<int>("way");
-    QTest::newRow("Quit clicked") << 0;
-    QTest::newRow("Return on the focused Quit") << 1;
-    QTest::newRow("close box") << 2;
+  void everyWayOutSavesOnlyAfterARun_data() {
+    Table({"window", "way", "saves"}, {{"Quit menu", "Form1", "menu", ""},
+                                       {"step 1 close box", "Form1", "close", ""},
+                                       {"Quit after a run", "form5", "click", "yes"},
+                                       {"Return after a run", "form5", "return", "yes"},
+                                       {"close box after a run", "form5", "close", "yes"}});
   }
 
-  void finishedRunEndsSavingByEveryWay() {
-    QFETCH(int, way);
+  void everyWayOutSavesOnlyAfterARun() {
+    QFETCH(QString, window);
+    QFETCH(QString, way);
+    QFETCH(QString, saves);
     WizardBench bench;
+    bench.settings().setValue("settings/numrides", "7");
     Wizard& wizard = LoadAt(bench);
     wizard.step1().Text1->setText("12");
-    WalkTo(bench, "form5");
-    form5& progress = wizard.progressWindow();
+    QWidget* shown = WalkTo(wizard, window);
     QSignalSpy closed(&wizard, &Wizard::allWindowsClosed);
-    if (way == 0) QTest::mouseClick(progress.CmdQuit, Qt::LeftButton);
-    if (way == 1) Press(&progress, Qt::Key_Return);
-    if (way == 2) progress.close();
+    if (way == "menu") wizard.step1().Quit->trigger();
+    if (way == "click") QTest::mouseClick(wizard.progressWindow().CmdQuit, Qt::LeftButton);
+    if (way == "return") Press(shown, Qt::Key_Return);
+    if (way == "close") shown->close();
     QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(ShownWindows(wizard).isEmpty());
+    // Ending without saving leaves the store as it was.
     bench.settings().sync();
-    QCOMPARE(bench.settings().value("settings/numrides").toString(), QStringLiteral("12"));
+    QCOMPARE(bench.settings().value("settings/numrides").toString(), saves.isEmpty() ? "7" : "12");
+    QCOMPARE(bench.settings().allKeys().size() > 1, !saves.isEmpty());
   }
 
-  void titlesAreShownExactly_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("step 1") << "Form1"
-                            << "Velodex";
-    QTest::newRow("step 2") << "Form2"
-                            << "Step 2";
-    QTest::newRow("step 3") << "Form3"
-                            << "Step 3";
-    QTest::newRow("progress") << "form5"
-                              << "Processing ...";
-    QTest::newRow("about") << "frmAbout"
-                           << "About Velodex";
+  void windowsShowTheirTitlesAndAreAnnounced_data() {
+    Table({"window", "title", "role"}, {{"step 1", "Form1", "Velodex", "window"},
+                                        {"step 2", "Form2", "Step 2", "window"},
+                                        {"step 3", "Form3", "Step 3", "window"},
+                                        {"progress", "form5", "Processing ...", "window"},
+                                        {"about", "frmAbout", "About Velodex", "dialog"}});
   }
 
-  void titlesAreShownExactly() {
+  void windowsShowTheirTitlesAndAreAnnounced() {
     QFETCH(QString, window);
+    QFETCH(QString, role);
     WizardBench bench;
     Wizard& wizard = bench.load();
-    QTEST(ShownTitle::of(Window(wizard, window)), "title");
+    QWidget* shown = Window(wizard, window);
+    QTEST(ShownTitle::of(shown), "title");
+    QCOMPARE(QAccessible::queryAccessibleInterface(shown)->role(),
+             role == "window" ? QAccessible::Window : QAccessible::Dialog);
+    for (QWidget* control : shown->findChildren<QWidget*>()) {
+      // Popup lists belong to windows of their own; File2 is never shown.
+      if (!(control->focusPolicy() & Qt::TabFocus) || control->focusProxy() != nullptr ||
+          control->window() != shown || control == wizard.step1().File2) {
+        continue;
+      }
+      const QString name = QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+      QVERIFY2(!name.isEmpty(), control->metaObject()->className());
+    }
   }
 
   void tabFollowsTheScreen_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QStringList>("order");
-    QTest::newRow("step 1") << "Form1" << QStringList{"FolderPath", "Browse", "Drive1",   "Dir1",
-                                                      "File1",      "Text1",  "Form1Next"};
-    QTest::newRow("step 2 foot") << "Form2"
-                                 << QStringList{"Check1(13)", "Form2PrevStep", "form2NextStep"};
-    QTest::newRow("step 3") << "Form3"
-                            << QStringList{"TrackNamesAsHyperlinks",
-                                           "SortBy",
-                                           "SortAsc",
-                                           "SortDesc",
-                                           "Use_Zip_Files",
-                                           "Separate_By_Ride_Type",
-                                           "Copy_Tracks_To_Subdirectory",
-                                           "Form3Previous",
-                                           "Form3Finish"};
-    QTest::newRow("progress foot") << "form5" << QStringList{"CmdOpenPage", "CmdQuit"};
+    Table({"window", "order"},
+          {{"step 1", "Form1", "FolderPath Browse Drive1 Dir1 File1 Text1 Form1Next"},
+           {"step 2 foot", "Form2", "Check1(13) Form2PrevStep form2NextStep"},
+           {"step 3", "Form3",
+            "TrackNamesAsHyperlinks SortBy SortAsc SortDesc Use_Zip_Files Separate_By_Ride_Type "
+            "Copy_Tracks_To_Subdirectory Form3Previous Form3Finish"},
+           {"progress foot", "form5", "CmdOpenPage CmdQuit"}});
   }
 
   void tabFollowsTheScreen() {
     QFETCH(QString, window);
-    QFETCH(QStringList, order);
+    QFETCH(QString, order);
+    const QStringList names = order.split(' ');
     WizardBench bench;
-    Wizard& wizard = LoadAt(bench);
-    WalkTo(bench, window);
-    QWidget* shown = Window(wizard, window);
-    shown->findChild<QWidget*>(order.first())->setFocus();
+    QWidget* shown = WalkTo(LoadAt(bench), window);
+    shown->findChild<QWidget*>(names.first())->setFocus();
     QStringList reached{shown->focusWidget()->objectName()};
-    for (qsizetype i = 1; i < order.size(); ++i) {
+    while (reached.size() < names.size()) {
       Press(shown, Qt::Key_Tab);
       reached << shown->focusWidget()->objectName();
     }
-    QCOMPARE(reached, order);
-    // The foot's two buttons stand left to right in the order Tab reaches them.
-    const auto x = [&](qsizetype i) {
-      return shown->findChild<QWidget*>(order[i])->mapTo(shown, QPoint()).x();
-    };
-    QVERIFY(x(order.size() - 2) < x(order.size() - 1));
+    QCOMPARE(reached, names);
+    // The foot's last two buttons stand left to right.
+    const auto x = [&](qsizetype i) { return shown->findChild<QWidget*>(names[i])->x(); };
+    QVERIFY(x(names.size() - 2) < x(names.size() - 1));
   }
 
-  void focusShowsFromTheStart_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("focus");
-    QTest::newRow("step 2") << "Form2"
-                            << "Check1(0)";
-    QTest::newRow("step 3") << "Form3"
-                            << "TrackNamesAsHyperlinks";
-    QTest::newRow("finished progress") << "form5"
-                                       << "CmdQuit";
-    QTest::newRow("about") << "frmAbout"
-                           << "cmdOK";
+  void windowsOpenInPlaceWithTheFocusShown_data() {
+    Table({"window", "focus"}, {{"step 2", "Form2", "Check1(0)"},
+                                {"step 3", "Form3", "TrackNamesAsHyperlinks"},
+                                {"finished progress", "form5", "CmdQuit"},
+                                {"about", "frmAbout", "cmdOK"}});
   }
 
-  void focusShowsFromTheStart() {
+  void windowsOpenInPlaceWithTheFocusShown() {
     QFETCH(QString, window);
     WizardBench bench;
     Wizard& wizard = LoadAt(bench);
-    WalkTo(bench, window);
-    QWidget* shown = Window(wizard, window);
+    wizard.step1().setGeometry(137, 91, 700, 480);
+    QWidget* shown = WalkTo(wizard, window);
+    // Each step stands where the one before it stood; the about box opens over step 1.
+    if (window != "frmAbout") QCOMPARE(shown->geometry(), QRect(137, 91, 700, 480));
     QVERIFY(QTest::qWaitForWindowActive(shown));
     QWidget* focused = QApplication::focusWidget();
     QVERIFY(focused != nullptr);
@@ -233,93 +211,42 @@ class WizardUseTest : public QObject {
     QVERIFY(drawn.state.testFlag(QStyle::State_KeyboardFocusChange));
   }
 
-  void eachWindowOpensWhereThePreviousStood_data() {
-    QTest::addColumn<QString>("window");
-    QTest::newRow("step 2") << "Form2";
-    QTest::newRow("step 3") << "Form3";
-    QTest::newRow("progress") << "form5";
-  }
-
-  void eachWindowOpensWhereThePreviousStood() {
-    QFETCH(QString, window);
-    WizardBench bench;
-    Wizard& wizard = LoadAt(bench);
-    wizard.step1().setGeometry(137, 91, 700, 480);
-    WalkTo(bench, window);
-    QWidget* shown = Window(wizard, window);
-    QCOMPARE(shown->pos(), wizard.step1().pos());
-    QCOMPARE(shown->size(), QSize(700, 480));
-  }
-
-  void windowsAreAnnouncedAndControlsNamed_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<int>("role");
-    QTest::newRow("step 1") << "Form1" << int(QAccessible::Window);
-    QTest::newRow("step 2") << "Form2" << int(QAccessible::Window);
-    QTest::newRow("step 3") << "Form3" << int(QAccessible::Window);
-    QTest::newRow("progress") << "form5" << int(QAccessible::Window);
-    QTest::newRow("about") << "frmAbout" << int(QAccessible::Dialog);
-  }
-
-  void windowsAreAnnouncedAndControlsNamed() {
-    QFETCH(QString, window);
-    WizardBench bench;
-    Wizard& wizard = bench.load();
-    QWidget* shown = Window(wizard, window);
-    QTEST(int(QAccessible::queryAccessibleInterface(shown)->role()), "role");
-    for (QWidget* control : shown->findChildren<QWidget*>()) {
-      // Popup lists belong to their own windows; File2 is never shown.
-      if (!(control->focusPolicy() & Qt::TabFocus) || control->focusProxy() != nullptr ||
-          control->window() != shown || control == wizard.step1().File2) {
-        continue;
-      }
-      const QString name = QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
-      QVERIFY2(!name.isEmpty(), control->metaObject()->className());
-    }
-  }
-
   void sortTextIsKeptAsTyped_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::newRow("a list entry in other case") << "rating";
-    QTest::newRow("the start of an entry") << "Max_Sp";
-    QTest::newRow("an expression") << "Ex DESC, Na";
+    Table({"typed"}, {{"a list entry in other case", "rating"},
+                      {"the start of an entry", "Max_Sp"},
+                      {"an expression", "Ex DESC, Na"}});
   }
 
   void sortTextIsKeptAsTyped() {
     QFETCH(QString, typed);
     WizardBench bench;
     Wizard& wizard = bench.load();
-    WalkTo(bench, "Form3");
-    QComboBox* sortBy = wizard.step3().SortBy;
+    wizard.step1().Dir1->setPath(bench.designs());
+    QComboBox* sortBy = static_cast<Form3*>(WalkTo(wizard, "Form3"))->SortBy;
     sortBy->setFocus();
     QTest::keyClicks(sortBy->lineEdit(), typed);
-    Press(&wizard.step3(), Qt::Key_Tab);
+    // Return leaves the box for the start check, which finds the folder empty.
+    Press(&wizard.step3(), Qt::Key_Return);
+    QCOMPARE(ShownWindows(wizard), QStringList{"Form1"});
     QCOMPARE(QString::fromStdString(wizard.sortField()), typed);
   }
 
-  void typedFolderIsChosenOrNoted_data() {
-    QTest::addColumn<QString>("typed");   // "%1" stands for the designs folder
-    QTest::addColumn<QString>("chosen");  // relative to the designs folder
-    QTest::addColumn<QString>("note");
-    QTest::newRow("a folder") << "%1/Sub"
-                              << "Sub"
-                              << "";
-    QTest::newRow("relative to the chosen folder") << "Sub"
-                                                   << "Sub"
-                                                   << "";
-    QTest::newRow("untidy") << "  %1//Sub/ "
-                            << "Sub"
-                            << "";
-    QTest::newRow("no such folder") << "%1/Gone"
-                                    << "."
-                                    << "There is no folder \"%1/Gone\".";
-    QTest::newRow("a file") << "%1/Sub/A.td4"
-                            << "."
-                            << "\"%1/Sub/A.td4\" is a file, not a folder.";
+  void folderPathFollowsEveryWayOfChoosing_data() {
+    // way: what the person typed ("%1" the designs folder), or the tree or Browse; chosen:
+    // the folder then, under the designs folder.
+    Table({"way", "chosen", "note"},
+          {{"a folder typed", "%1/Sub", "Sub", ""},
+           {"relative to the chosen folder", "Sub", "Sub", ""},
+           {"untidy", "  %1//Sub/ ", "Sub", ""},
+           {"no such folder", "%1/Gone", ".", "There is no folder \"%1/Gone\"."},
+           {"a file", "%1/Sub/A.td4", ".", "\"%1/Sub/A.td4\" is a file, not a folder."},
+           {"the folder tree", "tree", "Sub", ""},
+           {"Browse", "browse", "Sub", ""},
+           {"Browse, cancelled", "cancel", ".", ""}});
   }
 
-  void typedFolderIsChosenOrNoted() {
-    QFETCH(QString, typed);
+  void folderPathFollowsEveryWayOfChoosing() {
+    QFETCH(QString, way);
     QFETCH(QString, chosen);
     QFETCH(QString, note);
     WizardBench bench;
@@ -327,45 +254,25 @@ class WizardUseTest : public QObject {
     WriteDesign(bench.designs() + "/Sub", "A.td4", 0, 50);
     WriteDesign(bench.designs() + "/Sub", "B.td4", 0, 50);
     Form1& step1 = LoadAt(bench).step1();
-    step1.FolderPath->setFocus();
-    step1.FolderPath->clear();
-    QTest::keyClicks(step1.FolderPath, typed.arg(bench.designs()));
-    Press(&step1, Qt::Key_Return);
-    const QString folder =
-        QDir::toNativeSeparators(QDir::cleanPath(bench.designs() + "/" + chosen));
+    if (way == "tree") {
+      step1.Dir1->setPath(bench.designs() + "/Sub");
+    } else if (way == "browse" || way == "cancel") {
+      if (way == "browse") bench.desktop.folderAnswer = bench.designs() + "/Sub";
+      QTest::mouseClick(step1.Browse, Qt::LeftButton);
+      QCOMPARE(bench.desktop.folderStarts, QStringList{Native(bench.designs())});
+    } else {
+      step1.FolderPath->setFocus();
+      step1.FolderPath->clear();
+      QTest::keyClicks(step1.FolderPath, way.arg(bench.designs()));
+      Press(&step1, Qt::Key_Return);
+    }
+    const QString folder = Native(bench.designs() + "/" + chosen);
     QCOMPARE(step1.Dir1->path(), folder);
     QCOMPARE(step1.File1->count(), chosen == "Sub" ? 2 : 1);
-    QCOMPARE(step1.FolderNote->isVisibleTo(&step1), !note.isEmpty());
     QCOMPARE(step1.FolderNote->text(), note.arg(bench.designs()));
+    QCOMPARE(step1.FolderNote->isVisibleTo(&step1), !note.isEmpty());
     if (note.isEmpty()) QCOMPARE(step1.FolderPath->text(), folder);
-  }
-
-  void controlsAndBrowseUpdateThePath_data() {
-    QTest::addColumn<QString>("way");
-    QTest::addColumn<QString>("chosen");  // relative to the designs folder
-    QTest::newRow("the folder tree") << "tree"
-                                     << "Sub";
-    QTest::newRow("Browse, a folder chosen") << "browse"
-                                             << "Sub";
-    QTest::newRow("Browse, cancelled") << "cancel"
-                                       << ".";
-  }
-
-  void controlsAndBrowseUpdateThePath() {
-    QFETCH(QString, way);
-    QFETCH(QString, chosen);
-    WizardBench bench;
-    QDir(bench.designs()).mkdir("Sub");
-    Form1& step1 = LoadAt(bench).step1();
-    const QString sub = bench.designs() + "/Sub";
-    if (way == "tree") step1.Dir1->setPath(sub);
-    if (way == "browse") bench.desktop.folderAnswer = sub;
-    if (way != "tree") QTest::mouseClick(step1.Browse, Qt::LeftButton);
-    if (way != "tree") QCOMPARE(bench.desktop.folderStarts, QStringList{bench.designs()});
-    const QString folder =
-        QDir::toNativeSeparators(QDir::cleanPath(bench.designs() + "/" + chosen));
-    QCOMPARE(step1.Dir1->path(), folder);
-    QCOMPARE(step1.FolderPath->text(), folder);
+    QCOMPARE(ShownWindows(bench.wizard()), QStringList{"Form1"});
   }
 
   void pathBoxCompletesFolderNames() {
@@ -398,30 +305,28 @@ class WizardUseTest : public QObject {
   }
 
   void openPageOpensThePageTheRunNamed_data() {
-    QTest::addColumn<bool>("separate");
-    QTest::addColumn<bool>("opens");
-    QTest::addColumn<QString>("page");
-    QTest::newRow("the sorted list") << false << true << "simpleindex.htm";
-    QTest::newRow("the ride index") << true << true << "rideindex.htm";
-    QTest::newRow("no browser") << false << false << "simpleindex.htm";
+    Table({"separate", "opens", "page"}, {{"the sorted list", "", "yes", "simpleindex.htm"},
+                                          {"the ride index", "yes", "yes", "rideindex.htm"},
+                                          {"no browser", "", "", "simpleindex.htm"}});
   }
 
   void openPageOpensThePageTheRunNamed() {
-    QFETCH(bool, separate);
-    QFETCH(bool, opens);
+    QFETCH(QString, separate);
+    QFETCH(QString, opens);
     QFETCH(QString, page);
     WizardBench bench;
     Wizard& wizard = LoadAt(bench);
-    wizard.step3().Separate_By_Ride_Type->setChecked(separate);
-    bench.desktop.opens = opens;
-    WalkTo(bench, "form5");
-    form5& progress = wizard.progressWindow();
-    const QString path = QDir::toNativeSeparators(bench.designs() + "/" + page);
+    wizard.step3().Separate_By_Ride_Type->setChecked(!separate.isEmpty());
+    bench.desktop.opens = !opens.isEmpty();
+    form5& progress = static_cast<form5&>(*WalkTo(wizard, "form5"));
+    const QString path = Native(bench.designs() + "/" + page);
     QCOMPARE(progress.Label3->text(), "Done - Look at " + path);
     QTest::mouseClick(progress.CmdOpenPage, Qt::LeftButton);
     QCOMPARE(bench.desktop.openedPages, QStringList{path});
-    QCOMPARE(bench.prompts.messages.size(), opens ? size_t{0} : size_t{1});
-    if (!opens) QVERIFY(QString::fromStdString(bench.prompts.messages[0].text).contains(path));
+    QCOMPARE(bench.prompts.messages.size(), opens.isEmpty() ? size_t{1} : size_t{0});
+    if (opens.isEmpty()) {
+      QVERIFY(QString::fromStdString(bench.prompts.messages[0].text).contains(path));
+    }
     QCOMPARE(ShownWindows(wizard), QStringList{"form5"});
   }
 };
