@@ -105,10 +105,6 @@ class WizardRunTest : public QObject {
     QCOMPARE(stored.value("settings/path").toString(), QDir::toNativeSeparators(bench.designs()));
     QCOMPARE(stored.value("settings/numrides").toString(), QStringLiteral("10"));
     QCOMPARE(stored.value("settings/SortBy").toString(), QStringLiteral("Rating"));
-    QCOMPARE(stored.value("settings/Ride Name").toString(), QStringLiteral("1"));
-    QCOMPARE(stored.value("settings/Excitement").toString(), QStringLiteral("1"));
-    QCOMPARE(stored.value("settings/Coaster Type").toString(), QStringLiteral("0"));
-    QCOMPARE(stored.value("settings/SortDesc").toString(), QStringLiteral("True"));
   }
 
   void aRunWithoutArchivesGoesBackToStep1CountingArchives() {
