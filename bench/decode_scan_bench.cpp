@@ -10,10 +10,10 @@
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/file_lister.h"
-#include "catalogue/folder_scan.h"
 #include "catalogue/ride_type_table.h"
-#include "catalogue/run_context.h"
 #include "catalogue/track_design.h"
+#include "run/folder_scan.h"
+#include "run/run_context.h"
 #include "tools/design_encoder.h"
 
 namespace velodex {

@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "catalogue/catalogue_database.h"
-#include "catalogue/catalogue_run.h"
 #include "catalogue/error.h"
 #include "catalogue/file_lister.h"
 #include "catalogue/file_system.h"
 #include "catalogue/ride_type_table.h"
-#include "catalogue/run_context.h"
 #include "catalogue/run_options.h"
 #include "files/ride_type_folders.h"
 #include "report/ride_index_page.h"
 #include "report/simple_index_page.h"
+#include "run/catalogue_run.h"
+#include "run/run_context.h"
 
 namespace velodex::bench {
 namespace {

@@ -13,8 +13,8 @@
 #include <exception>
 
 #include "catalogue/catalogue_location.h"
-#include "catalogue/catalogue_run.h"
 #include "catalogue/file_system.h"
+#include "run/catalogue_run.h"
 #include "ui/app_identity.h"
 #include "ui/qt_text.h"
 #include "ui/settings_store.h"

@@ -11,8 +11,8 @@
 #include "catalogue/file_lister.h"
 #include "catalogue/progress_display.h"
 #include "catalogue/ride_type_table.h"
-#include "catalogue/run_context.h"
 #include "catalogue/run_options.h"
+#include "run/run_context.h"
 
 namespace velodex::testing {
 
@@ -68,10 +68,10 @@ class ScriptedPrompts final : public Prompts {
     MessageIcon icon;
   };
   std::vector<Message> messages;
-  std::vector<std::string> textPrompts;      // prompts asked through askText
-  std::vector<std::string> questions;        // texts asked through askYesNoCancel
+  std::vector<std::string> textPrompts;                 // prompts asked through askText
+  std::vector<std::string> questions;                   // texts asked through askYesNoCancel
   std::vector<std::optional<std::string>> textAnswers;  // consumed front first
-  std::vector<ReplaceAnswer> replaceAnswers;             // consumed front first
+  std::vector<ReplaceAnswer> replaceAnswers;            // consumed front first
 };
 
 // Records the run's window moves as "progress", "first step" and "quit".

@@ -1,6 +1,6 @@
 // The catalogue run: empty and compact the catalogue, then load the folder and write what the
 // option code's dispatch row asks for.
-#include "catalogue/catalogue_run.h"
+#include "run/catalogue_run.h"
 
 #include <array>
 #include <filesystem>
@@ -12,12 +12,12 @@
 #include "catalogue/catalogue_location.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
-#include "catalogue/folder_scan.h"
-#include "files/archive_extraction.h"
 #include "files/ride_type_folders.h"
 #include "report/ride_index_page.h"
 #include "report/ride_type_pages.h"
 #include "report/simple_index_page.h"
+#include "run/archive_extraction.h"
+#include "run/folder_scan.h"
 
 namespace velodex {
 namespace {

@@ -1,6 +1,6 @@
 // The folder scan: rows, renamed rejects, the unknown ride type log, author.txt in archive
 // mode and the clean-up of the extraction folder.
-#include "catalogue/folder_scan.h"
+#include "run/folder_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -25,18 +25,18 @@ DesignParams Distinct(uint8_t code) {
   p.trainColorScheme = 7;
   p.minWaitTime = 11;
   p.maxWaitTime = 99;
-  p.maxSpeed = 45;           // 101.25
-  p.avgSpeed = 18;           // 40.5
-  p.rideLength = 0x0110;     // 272 / 0.3048
-  p.posGs = 20;              // 6.4
-  p.negGs = 255;             // -0.32
-  p.latGs = 129;             // -0.32 (low four bits)
-  p.invs = 0xE3;             // 3 (low five bits)
-  p.drops = 0xC5;            // 5 (low six bits)
+  p.maxSpeed = 45;        // 101.25
+  p.avgSpeed = 18;        // 40.5
+  p.rideLength = 0x0110;  // 272 / 0.3048
+  p.posGs = 20;           // 6.4
+  p.negGs = 255;          // -0.32
+  p.latGs = 129;          // -0.32 (low four bits)
+  p.invs = 0xE3;          // 3 (low five bits)
+  p.drops = 0xC5;         // 5 (low six bits)
   p.maxDropHeight = 200;
-  p.ex = 65;                 // 6.5
-  p.intensity = 52;          // 5.2
-  p.na = 31;                 // 3.1
+  p.ex = 65;         // 6.5
+  p.intensity = 52;  // 5.2
+  p.na = 31;         // 3.1
   return p;
 }
 
@@ -188,14 +188,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AuthorCase{nullptr, "", "Anonymous", "none"},
                       AuthorCase{"author.txt", "", "", "none"},
                       AuthorCase{"author.txt", "Ann Example\r\n", "Ann Example", "none"},
-                      AuthorCase{"author.txt", "Ann\r\nfirst\r\nhttp://ann.example.org/\r\n",
-                                 "Ann", "http://ann.example.org/"},
-                      AuthorCase{"author.txt", "Ann\nann@example.org", "Ann",
-                                 "ann@example.org"},
+                      AuthorCase{"author.txt", "Ann\r\nfirst\r\nhttp://ann.example.org/\r\n", "Ann",
+                                 "http://ann.example.org/"},
+                      AuthorCase{"author.txt", "Ann\nann@example.org", "Ann", "ann@example.org"},
                       AuthorCase{"AUTHOR.TXT", "Bob\r\n", "Bob", "none"},
                       AuthorCase{"author.txt", "Cy\r\n\r\n", "Cy", ""},
-                      AuthorCase{"author.txt", "<b>Dee</b> & co\r\n", "<b>Dee</b> & co",
-                                 "none"}));
+                      AuthorCase{"author.txt", "<b>Dee</b> & co\r\n", "<b>Dee</b> & co", "none"}));
 
 TEST(ReadTrackFolder, ArchiveModeDeletesOnlyThePlainFilesOfTheExtractionFolder) {
   RunHarness h;

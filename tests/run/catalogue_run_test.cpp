@@ -1,6 +1,6 @@
 // The catalogue run end to end on a folder of designs: every dispatch row's files on disk,
 // the catalogue it leaves, its messages, its completion text and its failures.
-#include "catalogue/catalogue_run.h"
+#include "run/catalogue_run.h"
 
 #include <gtest/gtest.h>
 
@@ -103,20 +103,20 @@ TEST_P(DispatchRows, WriteTheirPagesFoldersAndCopies) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, DispatchRows,
-    ::testing::Values(RowCase{false, false, false, true, false},   // 0
-                      RowCase{true, false, false, false, true},    // 2
-                      RowCase{false, true, false, true, true},     // 4
-                      RowCase{true, true, false, false, true},     // 6
-                      RowCase{false, false, true, true, false},    // 16
-                      RowCase{true, false, true, false, true},     // 18
-                      RowCase{false, true, true, true, true},      // 20
-                      RowCase{true, true, true, false, true}),     // 22
-    [](const auto& info) {
-      const RowCase& c = info.param;
-      return "Code" + std::to_string(2 * c.separate + 4 * c.copy + 16 * c.hyperlinks);
-    });
+INSTANTIATE_TEST_SUITE_P(Codes, DispatchRows,
+                         ::testing::Values(RowCase{false, false, false, true, false},  // 0
+                                           RowCase{true, false, false, false, true},   // 2
+                                           RowCase{false, true, false, true, true},    // 4
+                                           RowCase{true, true, false, false, true},    // 6
+                                           RowCase{false, false, true, true, false},   // 16
+                                           RowCase{true, false, true, false, true},    // 18
+                                           RowCase{false, true, true, true, true},     // 20
+                                           RowCase{true, true, true, false, true}),    // 22
+                         [](const auto& info) {
+                           const RowCase& c = info.param;
+                           return "Code" +
+                                  std::to_string(2 * c.separate + 4 * c.copy + 16 * c.hyperlinks);
+                         });
 
 TEST(RunCatalogue, CopiesBeforeTheIndexForSixAndAfterTheTypePagesForTwentyTwo) {
   for (bool hyperlinks : {false, true}) {

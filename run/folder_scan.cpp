@@ -1,4 +1,4 @@
-#include "catalogue/folder_scan.h"
+#include "run/folder_scan.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -39,8 +39,7 @@ void SkipOnFailure(Step&& step) {
 // its own name and is tried again on the next run.
 void RenameWithoutReplacing(const std::string& from, const std::string& to) {
 #if defined(__linux__) && defined(SYS_renameat2)
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1 /*NOREPLACE*/) ==
-      0) {
+  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1 /*NOREPLACE*/) == 0) {
     return;
   }
   if (errno != EINVAL && errno != ENOSYS) {
@@ -183,9 +182,9 @@ void ReadTrackFolder(const RunContext& context, const std::string& folder,
       rideTypeName = "Unknown";
       SkipOnFailure([&] { AppendUnknownLine(context.unknownsLog, stats.rideTypeCode, name); });
     }
-    SkipOnFailure(
-        [&] { AddCatalogueRow(table, StoredDesignName(name), rideTypeName, stats, author,
-                              zipFileName); });
+    SkipOnFailure([&] {
+      AddCatalogueRow(table, StoredDesignName(name), rideTypeName, stats, author, zipFileName);
+    });
   }
 
   if (context.options.useZipFiles()) DeleteExtractedFiles(folder);

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "catalogue/run_context.h"
 #include "files/unzip_layer.h"
+#include "run/run_context.h"
 
 namespace velodex {
 

@@ -1,7 +1,7 @@
 // Archive loading end to end through the run (codes 8 and 10): archives made here with
 // libzip, the catalogue rows and pages they give, passwords, error codes, hostile archives
 // and the extraction folder's life.
-#include "files/archive_extraction.h"
+#include "run/archive_extraction.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/catalogue_run.h"
 #include "catalogue/error.h"
+#include "run/catalogue_run.h"
 #include "tests/files/archive_builder.h"
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "catalogue/run_context.h"
+#include "run/run_context.h"
 
 namespace velodex {
 

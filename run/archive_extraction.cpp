@@ -1,6 +1,6 @@
 // Archive loading: each archive of the chosen folder is unpacked through the unzip layer
 // into the extraction folder and scanned there, one archive at a time.
-#include "files/archive_extraction.h"
+#include "run/archive_extraction.h"
 
 #include <algorithm>
 #include <array>
@@ -11,8 +11,8 @@
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
-#include "catalogue/folder_scan.h"
 #include "files/unzip_layer.h"
+#include "run/folder_scan.h"
 
 namespace velodex {
 
