@@ -101,11 +101,17 @@ void BM_ReadTrackFolder(benchmark::State& state) {
   NullPrompts prompts;
   RideTypeTable rideTypes;
   FillRideTypeTable(rideTypes);
-  bool skip = false;
-  const RunContext context{options,   runLister,    scanLister,
-                           progress,  windows,      prompts,
-                           rideTypes, scratch.path, scratch.path + "/unknowns.txt",
-                           skip};
+  RunSession session;
+  RunContext context{.setup = {.rideTypes = rideTypes,
+                               .databaseFolder = scratch.path,
+                               .unknownsLog = scratch.path + "/unknowns.txt"},
+                     .frontEnd = {.options = options,
+                                  .runLister = runLister,
+                                  .scanLister = scanLister,
+                                  .progress = progress,
+                                  .windows = windows,
+                                  .prompts = prompts,
+                                  .session = session}};
   CatalogueDatabase database;
   database.open(scratch.path + "/velodex.mdb");
   for (auto _ : state) {

@@ -81,17 +81,17 @@ void PrintStageTimes(const std::string& designsFolder, const std::string& databa
   QuietPrompts prompts;
   RideTypeTable rideTypes;
   FillRideTypeTable(rideTypes);
-  bool skipPasswordQuestions = false;
-  const RunContext context{options,
-                           runLister,
-                           scanLister,
-                           progress,
-                           windows,
-                           prompts,
-                           rideTypes,
-                           databaseFolder,
-                           JoinPath(scratch, "stage-unknowns.txt"),
-                           skipPasswordQuestions};
+  RunSession session;
+  RunContext context{.setup = {.rideTypes = rideTypes,
+                               .databaseFolder = databaseFolder,
+                               .unknownsLog = JoinPath(scratch, "stage-unknowns.txt")},
+                     .frontEnd = {.options = options,
+                                  .runLister = runLister,
+                                  .scanLister = scanLister,
+                                  .progress = progress,
+                                  .windows = windows,
+                                  .prompts = prompts,
+                                  .session = session}};
 
   sync();
   const Clock::time_point start = Clock::now();

@@ -141,12 +141,20 @@ int main(int argc, char** argv) {
   DirectoryLister runLister;
   DirectoryLister scanLister;
   RideTypeTable rideTypes;
-  bool skipPasswordQuestions = false;
+  RunSession session;
   try {
     FillRideTypeTable(rideTypes);
     if (databaseDir.empty()) databaseDir = ResolveCatalogueFolder(ProgramFolder());
-    const RunContext context{options, runLister, scanLister,  progress,    windows,
-                             prompts, rideTypes, databaseDir, unknownsLog, skipPasswordQuestions};
+    RunContext context{.setup = {.rideTypes = rideTypes,
+                                 .databaseFolder = databaseDir,
+                                 .unknownsLog = unknownsLog},
+                       .frontEnd = {.options = options,
+                                    .runLister = runLister,
+                                    .scanLister = scanLister,
+                                    .progress = progress,
+                                    .windows = windows,
+                                    .prompts = prompts,
+                                    .session = session}};
     const RunOutcome outcome = RunCatalogue(context);
     progress.finish();
     if (outcome == RunOutcome::kEmptyFolder) return kRunMessage;

@@ -61,11 +61,11 @@ void RemoveLeftovers(const std::string& folder, const std::set<std::string>& bef
 
 // The password routine. Asks once per call unless the user already declined in this
 // program run; declining (Cancel or an empty answer) stops every later question.
-int AskPassword(const RunContext& context, char* buffer, int bufferSize) {
-  if (context.skipPasswordQuestions) return kNoPassword;
-  const std::optional<std::string> answer = context.prompts.askText(kPasswordPrompt);
+int AskPassword(RunFrontEnd& frontEnd, char* buffer, int bufferSize) {
+  if (frontEnd.session.skipPasswordQuestions) return kNoPassword;
+  const std::optional<std::string> answer = frontEnd.prompts.askText(kPasswordPrompt);
   if (!answer || answer->empty()) {
-    context.skipPasswordQuestions = true;
+    frontEnd.session.skipPasswordQuestions = true;
     return kNoPassword;
   }
   // A password longer than the buffer holds is not cut short: a shortened password would
@@ -79,10 +79,10 @@ int AskPassword(const RunContext& context, char* buffer, int bufferSize) {
 }
 
 // The replace routine: "Overwrite NAME?" with Yes, No and Cancel.
-int AskReplace(const RunContext& context, const char* name, unsigned bufferSize) {
+int AskReplace(Prompts& prompts, const char* name, unsigned bufferSize) {
   const std::size_t shown = strnlen(name, std::min<std::size_t>(bufferSize, kReplaceNameShown));
   const std::string question = "Overwrite " + std::string(name, shown) + "?";
-  switch (context.prompts.askYesNoCancel(question, kReplaceTitle)) {
+  switch (prompts.askYesNoCancel(question, kReplaceTitle)) {
     case ReplaceAnswer::kYes:
       return IDM_REPLACE_YES;
     case ReplaceAnswer::kNo:
@@ -108,7 +108,7 @@ DCL ArchiveOptions(const std::string& archivePath, const std::string& extraction
 }
 
 // Unpacks one archive. A non-zero code is shown as its number; the caller goes on either way.
-void UnzipArchive(const RunContext& context, DCL& options, USERFUNCTIONS& callbacks) {
+void UnzipArchive(Prompts& prompts, DCL& options, USERFUNCTIONS& callbacks) {
   UzpVer2 version;
   version.structlen = kUzpVer2Length;
   UzpVersion2(version);
@@ -119,29 +119,29 @@ void UnzipArchive(const RunContext& context, DCL& options, USERFUNCTIONS& callba
   excludeList[0] = noExclusion;
   const int code =
       Wiz_SingleEntryUnzip(0, includeList.data(), 0, excludeList.data(), &options, &callbacks);
-  if (code != PK_OK) context.prompts.message(std::to_string(code), MessageIcon::kNone);
+  if (code != PK_OK) prompts.message(std::to_string(code), MessageIcon::kNone);
 }
 
 }  // namespace
 
-USERFUNCTIONS ArchiveCallbacks(const RunContext& context) {
+USERFUNCTIONS ArchiveCallbacks(RunFrontEnd& frontEnd) {
   USERFUNCTIONS callbacks;
   // The layer's messages are not shown: the return code says what went wrong.
   callbacks.print = [](char*, unsigned long) { return 0; };
-  callbacks.replace = [&context](char* name, unsigned bufferSize) {
-    return AskReplace(context, name, bufferSize);
+  callbacks.replace = [&frontEnd](char* name, unsigned bufferSize) {
+    return AskReplace(frontEnd.prompts, name, bufferSize);
   };
-  callbacks.password = [&context](char* buffer, int bufferSize, const char*, const char*) {
-    return AskPassword(context, buffer, bufferSize);
+  callbacks.password = [&frontEnd](char* buffer, int bufferSize, const char*, const char*) {
+    return AskPassword(frontEnd, buffer, bufferSize);
   };
   callbacks.ServCallBk = [](const char*, std::uint64_t) { return 0; };
   return callbacks;
 }
 
-void ExtractArchives(const RunContext& context) {
-  const std::string folder = context.options.folder();
+void ExtractArchives(RunContext& context) {
+  const std::string folder = context.frontEnd.options.folder();
   const std::string extractionFolder = JoinPath(folder, kExtractionFolderName);
-  FileLister& lister = context.runLister;
+  FileLister& lister = context.frontEnd.runLister;
   const int count = lister.count();
   for (int i = 0; i < count; ++i) {
     const std::string archiveName = lister.name(i);
@@ -150,8 +150,8 @@ void ExtractArchives(const RunContext& context) {
     const std::set<std::string> before = PlainFiles(extractionFolder);
     try {
       DCL options = ArchiveOptions(JoinPath(folder, archiveName), extractionFolder);
-      USERFUNCTIONS callbacks = ArchiveCallbacks(context);
-      UnzipArchive(context, options, callbacks);
+      USERFUNCTIONS callbacks = ArchiveCallbacks(context.frontEnd);
+      UnzipArchive(context.frontEnd.prompts, options, callbacks);
       ReadTrackFolder(context, extractionFolder, archiveName);
     } catch (...) {
       // A failure ends the run; what this archive put into the extraction folder must not

@@ -108,26 +108,27 @@ void FinishInterruptedSwap(const std::string& catalogue, const std::string& comp
   CatalogueDatabase::replace(compacted, catalogue);
 }
 
-void LoadArchives(const RunContext& context, const std::string& folder) {
+void LoadArchives(RunContext& context, const std::string& folder) {
   const std::string extractionFolder = PrepareExtractionFolder(folder);
   ExtractArchives(context);
   RemoveExtractionFolder(extractionFolder);
 }
 
-void WriteSpecificationStep(const RunContext& context, CatalogueDatabase& database,
+void WriteSpecificationStep(const RunOptions& options, CatalogueDatabase& database,
                             const std::string& folder, const std::string& sortedQuery) {
   RecordSet sortedRows = database.openQuery(sortedQuery);
-  WriteSpecificationPage(context.options, JoinPath(folder, "simpleindex.htm"), sortedRows);
+  WriteSpecificationPage(options, JoinPath(folder, "simpleindex.htm"), sortedRows);
   sortedRows.close();
 }
 
 }  // namespace
 
-RunOutcome RunCatalogue(const RunContext& context) {
-  RunOptions& options = context.options;
-  ProgressDisplay& progress = context.progress;
-  const std::string cataloguePath = JoinPath(context.databaseFolder, kCatalogueFileName);
-  const std::string compactedPath = JoinPath(context.databaseFolder, kCompactedFileName);
+RunOutcome RunCatalogue(RunContext& context) {
+  RunFrontEnd& frontEnd = context.frontEnd;
+  RunOptions& options = frontEnd.options;
+  ProgressDisplay& progress = frontEnd.progress;
+  const std::string cataloguePath = JoinPath(context.setup.databaseFolder, kCatalogueFileName);
+  const std::string compactedPath = JoinPath(context.setup.databaseFolder, kCompactedFileName);
 
   FinishInterruptedSwap(cataloguePath, compactedPath);
   CatalogueDatabase database;
@@ -136,7 +137,7 @@ RunOutcome RunCatalogue(const RunContext& context) {
   RecordSet trackParts = database.openTable("TrackParts");
 
   if (options.ridesPerPage().empty()) options.setRidesPerPage("10");
-  context.windows.showProgress();
+  frontEnd.windows.showProgress();
 
   ShowStatus(progress, "Deleting Records");
   EmptyTable(rides);
@@ -162,17 +163,17 @@ RunOutcome RunCatalogue(const RunContext& context) {
   bool wroteSpecificationPage = false;
   RunOutcome outcome = RunOutcome::kCompleted;
   if (const DispatchRow* row = FindRow(code)) {
-    context.runLister.setPath(folder);
-    context.runLister.setPattern(row->pattern);
-    if (context.runLister.count() == 0) {
-      context.prompts.message(row->emptyMessage, MessageIcon::kNone);
-      context.windows.returnToFirstStep();
+    frontEnd.runLister.setPath(folder);
+    frontEnd.runLister.setPattern(row->pattern);
+    if (frontEnd.runLister.count() == 0) {
+      frontEnd.prompts.message(row->emptyMessage, MessageIcon::kNone);
+      frontEnd.windows.returnToFirstStep();
       return RunOutcome::kEmptyFolder;
     }
     if (row->loading == Loading::kArchives) {
       LoadArchives(context, folder);
     } else {
-      ReadTrackFolder(context, context.runLister.path(), "none");
+      ReadTrackFolder(context, frontEnd.runLister.path(), "none");
     }
     for (Step step : row->steps) {
       switch (step) {
@@ -189,13 +190,13 @@ RunOutcome RunCatalogue(const RunContext& context) {
           WriteRideTypePages(options, progress, folder, database);
           break;
         case Step::kSpecificationPage:
-          WriteSpecificationStep(context, database, folder, sortedQuery);
+          WriteSpecificationStep(options, database, folder, sortedQuery);
           wroteSpecificationPage = true;
           break;
       }
     }
   } else {
-    context.prompts.message(std::to_string(code), MessageIcon::kInformation);
+    frontEnd.prompts.message(std::to_string(code), MessageIcon::kInformation);
     outcome = RunOutcome::kUnhandledCode;
   }
 
@@ -204,7 +205,7 @@ RunOutcome RunCatalogue(const RunContext& context) {
                    progress.text(ProgressLabel::kStatus) + "Look at " + folder +
                        (wroteSpecificationPage ? std::string(1, kPathSeparator) + "simpleindex.htm"
                                                : std::string(1, kPathSeparator) + "rideindex.htm"));
-  context.windows.offerQuit();
+  frontEnd.windows.offerQuit();
   return outcome;
 }
 

@@ -133,27 +133,27 @@ AuthorInfo ReadAuthorFile(const std::string& path) {
   return info;
 }
 
-void ReadTrackFolder(const RunContext& context, const std::string& folder,
+void ReadTrackFolder(RunContext& context, const std::string& folder,
                      const std::string& zipFileName) {
   // A catalogue that cannot be opened at all is no per-design step to skip: reading every
   // design for nothing would hide the failure, so it ends the scan with its message.
   CatalogueDatabase database;
-  database.open(JoinPath(context.databaseFolder, kCatalogueFileName));
+  database.open(JoinPath(context.setup.databaseFolder, kCatalogueFileName));
   RecordSet table = database.openTable("velodex");
   DecodedDesign design;
 
-  FileLister& lister = context.scanLister;
+  FileLister& lister = context.frontEnd.scanLister;
   lister.setPath(folder);
   lister.setPattern("*.td4");
   const std::string w = lister.path();
   lister.refresh();
 
   AuthorInfo author;
-  ProgressDisplay& progress = context.progress;
+  ProgressDisplay& progress = context.frontEnd.progress;
   progress.setText(ProgressLabel::kStatus, "Reading Tracks");
   progress.repaint(ProgressLabel::kStatus);
 
-  if (context.options.useZipFiles()) {
+  if (context.frontEnd.options.useZipFiles()) {
     // The archive's author.txt, whatever the letter case its maker gave the name.
     const std::string authorFile = FindFileIgnoringCase(w, "author.txt");
     if (!authorFile.empty()) SkipOnFailure([&] { author = ReadAuthorFile(authorFile); });
@@ -176,18 +176,19 @@ void ReadTrackFolder(const RunContext& context, const std::string& folder,
     }
     const DesignStats stats = ExtractDesignStats(design);
     std::string rideTypeName;
-    if (auto known = context.rideTypes.lookup(int{stats.rideTypeCode})) {
+    if (auto known = context.setup.rideTypes.lookup(int{stats.rideTypeCode})) {
       rideTypeName = *known;
     } else {
       rideTypeName = "Unknown";
-      SkipOnFailure([&] { AppendUnknownLine(context.unknownsLog, stats.rideTypeCode, name); });
+      SkipOnFailure(
+          [&] { AppendUnknownLine(context.setup.unknownsLog, stats.rideTypeCode, name); });
     }
     SkipOnFailure([&] {
       AddCatalogueRow(table, StoredDesignName(name), rideTypeName, stats, author, zipFileName);
     });
   }
 
-  if (context.options.useZipFiles()) DeleteExtractedFiles(folder);
+  if (context.frontEnd.options.useZipFiles()) DeleteExtractedFiles(folder);
   table.close();
   database.close();
 }

@@ -25,7 +25,7 @@ AuthorInfo ReadAuthorFile(const std::string& path);
 // designs with zipFileName ("none" for a plain folder). Each step that fails for one file
 // (unreadable design, a rename onto an existing name, a refused row, an unwritable log) is
 // skipped and the scan goes on. Throws Error only when the catalogue cannot be opened at all.
-void ReadTrackFolder(const RunContext& context, const std::string& folder,
+void ReadTrackFolder(RunContext& context, const std::string& folder,
                      const std::string& zipFileName);
 
 }  // namespace velodex

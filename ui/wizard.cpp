@@ -110,16 +110,16 @@ void Wizard::runCatalogue() {
     const std::string databaseFolder = places_.databaseFolder.empty()
                                            ? ResolveCatalogueFolder(ProgramFolder())
                                            : places_.databaseFolder;
-    const RunContext context{*this,
-                             *form1_->File1,
-                             *form1_->File2,
-                             *form5_,
-                             *this,
-                             prompts_,
-                             rideTypes_,
-                             databaseFolder,
-                             places_.unknownsLog,
-                             skipPasswordQuestions_};
+    RunContext context{.setup = {.rideTypes = rideTypes_,
+                                 .databaseFolder = databaseFolder,
+                                 .unknownsLog = places_.unknownsLog},
+                       .frontEnd = {.options = *this,
+                                    .runLister = *form1_->File1,
+                                    .scanLister = *form1_->File2,
+                                    .progress = *form5_,
+                                    .windows = *this,
+                                    .prompts = prompts_,
+                                    .session = session_}};
     RunCatalogue(context);
     running_ = false;
   } catch (const std::exception& failure) {

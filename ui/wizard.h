@@ -11,6 +11,7 @@
 #include "catalogue/progress_display.h"
 #include "catalogue/ride_type_table.h"
 #include "catalogue/run_options.h"
+#include "run/run_context.h"
 #include "ui/about_box.h"
 #include "ui/progress_window.h"
 #include "ui/wizard_windows.h"
@@ -102,7 +103,7 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
   std::unique_ptr<form5> form5_;
   QPointer<frmAbout> about_;
   RideTypeTable rideTypes_;
-  bool skipPasswordQuestions_ = false;
+  RunSession session_;
   bool running_ = false;
   bool closing_ = false;
 };

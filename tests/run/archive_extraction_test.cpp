@@ -100,7 +100,7 @@ class ArchiveRun : public ::testing::Test {
 
 TEST_F(ArchiveRun, CataloguesEachArchivesDesignsWithItsNameAndAuthor) {
   WriteCollection();
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   const std::vector<Files> expected = {
       {"Loop.td4", "Pack A.zip", "Ann", "http://example.com/ann/", "Wooden"},
@@ -127,7 +127,7 @@ TEST_F(ArchiveRun, CataloguesEachArchivesDesignsWithItsNameAndAuthor) {
 TEST_F(ArchiveRun, TheSpecificationPageCarriesAuthorAndArchiveCells) {
   WriteCollection();
   h.options.columns[0] = true;
-  RunCatalogue(h.context());
+  RunCatalogue(h.context);
   const std::string page = ReadFile(h.designs + "/simpleindex.htm");
 
   const std::string rows[] = {
@@ -151,7 +151,7 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderWithTargetsWithoutFolders)
   WriteCollection();
   h.options.separate = true;
   h.options.ridesPerPageText = "2";
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
             "Done - Look at " + h.designs + "/rideindex.htm");
 
@@ -184,7 +184,7 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderWithTargetsWithoutFolders)
 
 TEST_F(ArchiveRun, AFolderWithoutArchivesSaysNoFilesFound) {
   WriteFile(h.designs + "/Loose.td4", Design(kWooden));
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kEmptyFolder);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kEmptyFolder);
   ASSERT_EQ(h.prompts.messages.size(), 1u);
   EXPECT_EQ(h.prompts.messages[0].text, "No Files found");
   EXPECT_EQ(ListFolder(h.designs), Files{"Loose.td4"});
@@ -198,7 +198,7 @@ TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
                 {"Odd Link.td4", "Odd.td4", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u}});
   WriteFile(h.designs + "/C Cut.zip", ReadFile(h.designs + "/B Odd.zip").substr(0, 60));
   WriteArchive(h.designs + "/D Fine.zip", {{"Fine.td4", Design(kWooden)}});
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   Files shown;
   for (const auto& message : h.prompts.messages) {
@@ -225,7 +225,7 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
                 {"Link.td4", "../victim.td4", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u},
                 {"author.txt", "Mallory\r\n", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u},
                 {"Huge.td4", std::string((64u << 20) + 1, '\0')}});
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   // Unsafe names were skipped, the others flattened; no link was made or followed.
   EXPECT_EQ(Rows(h),
@@ -244,7 +244,7 @@ TEST_F(ArchiveRun, ALeftoverExtractionFolderWithFilesStopsTheRunAndIsKept) {
   fs::create_directory(h.designs + "/quilltemp");
   WriteFile(h.designs + "/quilltemp/keep.td4", "someone's file");
   try {
-    RunCatalogue(h.context());
+    RunCatalogue(h.context);
     ADD_FAILURE() << "the run went on";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find(h.designs + "/quilltemp"), std::string::npos);
@@ -256,7 +256,7 @@ TEST_F(ArchiveRun, ALeftoverExtractionFolderWithFilesStopsTheRunAndIsKept) {
 TEST_F(ArchiveRun, AnEmptyLeftoverExtractionFolderIsMadeAfresh) {
   WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
   fs::create_directory(h.designs + "/quilltemp");
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(Rows(h).size(), 1u);
   EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
 }
@@ -282,12 +282,12 @@ TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveAndUnlocksItsDesigns) {
     run.options.zip = true;
     WriteEncryptedPair(run.designs, encryption);
     run.prompts.textAnswers = {std::string("secret"), std::string("secret")};
-    EXPECT_EQ(RunCatalogue(run.context()), RunOutcome::kCompleted);
+    EXPECT_EQ(RunCatalogue(run.context), RunOutcome::kCompleted);
     EXPECT_EQ(run.prompts.textPrompts,
               (Files{"Please Enter The Password!", "Please Enter The Password!"}));
     EXPECT_TRUE(run.prompts.messages.empty());
     EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Secret1.td4", "Open2.td4", "Secret2.td4"}));
-    EXPECT_FALSE(run.skipPasswordQuestions);
+    EXPECT_FALSE(run.session.skipPasswordQuestions);
   }
 }
 
@@ -298,12 +298,12 @@ TEST_F(ArchiveRun, DecliningAPasswordAsksNoMoreForTheRestOfTheProgramRun) {
     run.options.zip = true;
     WriteEncryptedPair(run.designs, ZIP_EM_TRAD_PKWARE);
     run.prompts.textAnswers = {decline, std::string("secret")};
-    EXPECT_EQ(RunCatalogue(run.context()), RunOutcome::kCompleted);
-    EXPECT_TRUE(run.skipPasswordQuestions);
+    EXPECT_EQ(RunCatalogue(run.context), RunOutcome::kCompleted);
+    EXPECT_TRUE(run.session.skipPasswordQuestions);
     EXPECT_EQ(run.prompts.textPrompts, (Files{"Please Enter The Password!"}));
     EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Open2.td4"}));
     // A later run of the same program run asks nothing either.
-    EXPECT_EQ(RunCatalogue(run.context()), RunOutcome::kCompleted);
+    EXPECT_EQ(RunCatalogue(run.context), RunOutcome::kCompleted);
     EXPECT_EQ(run.prompts.textPrompts.size(), 1u);
     EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Open2.td4"}));
   }
@@ -313,123 +313,76 @@ TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
   WriteArchive(h.designs + "/Locked.zip",
                {{"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_AES_256, "secret"}});
   h.prompts.textAnswers = {std::string("wrong"), std::string("wrong"), std::string("wrong")};
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.prompts.textPrompts.size(), 3u);
   ASSERT_EQ(h.prompts.messages.size(), 1u);
   EXPECT_EQ(h.prompts.messages[0].text, std::to_string(IZ_BADPWD));
   EXPECT_TRUE(h.catalogueRows().empty());
-  EXPECT_FALSE(h.skipPasswordQuestions);
+  EXPECT_FALSE(h.session.skipPasswordQuestions);
 }
-
-// Prompts whose password question fails, as a front end's might.
-class FailingPrompts final : public Prompts {
- public:
-  void message(const std::string&, MessageIcon) override {}
-  std::optional<std::string> askText(const std::string&) override {
-    throw Error("cannot ask for the password: no terminal");
-  }
-  ReplaceAnswer askYesNoCancel(const std::string&, const std::string&) override {
-    return ReplaceAnswer::kNo;
-  }
-};
 
 TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
   WriteArchive(h.designs + "/Pack.zip",
                {{"Open.td4", Design(kSteel)},
                 {"author.txt", "Ann\r\n"},
                 {"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_TRAD_PKWARE, "secret"}});
-  FailingPrompts failing;
-  RunContext context{
-      h.options, h.runLister, h.scanLister,     h.progress,      h.windows,
-      failing,   h.rideTypes, h.databaseFolder, h.unknownsLog(), h.skipPasswordQuestions};
-  EXPECT_THROW(RunCatalogue(context), Error);
+  h.prompts.askTextFailure = "cannot ask for the password: no terminal";
+  EXPECT_THROW(RunCatalogue(h.context), Error);
   EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
   EXPECT_EQ(ListFolder(h.designs), Files{"Pack.zip"});
 
   // Nothing blocks the next run.
+  h.prompts.askTextFailure.clear();
   h.prompts.textAnswers = {std::string("secret")};
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(FileNames(h), (Files{"Open.td4", "Secret.td4"}));
 }
-
-// Records the replace question's text and title.
-class RecordingPrompts final : public Prompts {
- public:
-  void message(const std::string&, MessageIcon) override {}
-  std::optional<std::string> askText(const std::string& prompt) override {
-    prompts.push_back(prompt);
-    return answer;
-  }
-  ReplaceAnswer askYesNoCancel(const std::string& text, const std::string& title) override {
-    questions.push_back(text + " | " + title);
-    return replace;
-  }
-  std::optional<std::string> answer;
-  ReplaceAnswer replace = ReplaceAnswer::kNo;
-  Files prompts, questions;
-};
-
-struct CallbackHarness {
-  RunContext context() {
-    return RunContext{
-        h.options, h.runLister, h.scanLister,     h.progress,      h.windows,
-        prompts,   h.rideTypes, h.databaseFolder, h.unknownsLog(), h.skipPasswordQuestions};
-  }
-  RunHarness h;
-  RecordingPrompts prompts;
-};
 
 TEST(ArchiveCallbacks, TheReplaceRoutineAsksOverwriteNameAndAnswersAsTheButtons) {
   const std::pair<ReplaceAnswer, int> cases[] = {{ReplaceAnswer::kYes, IDM_REPLACE_YES},
                                                  {ReplaceAnswer::kNo, IDM_REPLACE_NO},
                                                  {ReplaceAnswer::kCancel, IDM_REPLACE_NONE}};
+  RunHarness h;
+  USERFUNCTIONS callbacks = ArchiveCallbacks(h.context.frontEnd);
   for (const auto& [answer, code] : cases) {
-    CallbackHarness c;
-    const RunContext context = c.context();
-    USERFUNCTIONS callbacks = ArchiveCallbacks(context);
-    c.prompts.replace = answer;
+    h.prompts.replaceAnswers = {answer};
     char name[kReplaceNameBufferSize] = "Loop.td4";
     EXPECT_EQ(callbacks.replace(name, sizeof name), code);
-    EXPECT_EQ(c.prompts.questions,
-              (Files{"Overwrite Loop.td4? | VBUnZip32 - File Already Exists!"}));
   }
   // At most 256 characters of the name, and never past the buffer.
-  CallbackHarness c;
-  const RunContext context = c.context();
-  USERFUNCTIONS callbacks = ArchiveCallbacks(context);
   char name[kReplaceNameBufferSize];
   std::memset(name, 'n', sizeof name);
   callbacks.replace(name, sizeof name);
-  EXPECT_EQ(c.prompts.questions[0],
-            "Overwrite " + std::string(256, 'n') + "? | VBUnZip32 - File Already Exists!");
+  const std::string title = " | VBUnZip32 - File Already Exists!";
+  EXPECT_EQ(
+      h.prompts.questions,
+      (Files{"Overwrite Loop.td4?" + title, "Overwrite Loop.td4?" + title,
+             "Overwrite Loop.td4?" + title, "Overwrite " + std::string(256, 'n') + "?" + title}));
 }
 
 TEST(ArchiveCallbacks, ThePasswordRoutineStoresTheAnswerInTheClearedBuffer) {
-  CallbackHarness c;
-  const RunContext context = c.context();
-  USERFUNCTIONS callbacks = ArchiveCallbacks(context);
+  RunHarness h;
+  USERFUNCTIONS callbacks = ArchiveCallbacks(h.context.frontEnd);
   char buffer[kPasswordBufferSize];
   std::memset(buffer, 'x', sizeof buffer);
-  c.prompts.answer = "pass";
+  h.prompts.textAnswers = {std::string("pass"), std::string(kPasswordBufferSize, 'p'),
+                           std::string(kPasswordBufferSize - 1, 'p'), std::nullopt,
+                           std::string("pass")};
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 0);
   EXPECT_EQ(std::string(buffer, sizeof buffer),
             "pass" + std::string(kPasswordBufferSize - 4, '\0'));
-  EXPECT_EQ(c.prompts.prompts, Files{"Please Enter The Password!"});
+  EXPECT_EQ(h.prompts.textPrompts, Files{"Please Enter The Password!"});
 
   // An answer too long for the buffer is not cut short, nor taken as declining.
-  c.prompts.answer = std::string(kPasswordBufferSize, 'p');
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 1);
-  EXPECT_FALSE(c.h.skipPasswordQuestions);
-  c.prompts.answer = std::string(kPasswordBufferSize - 1, 'p');
+  EXPECT_FALSE(h.session.skipPasswordQuestions);
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 0);
   EXPECT_EQ(std::string(buffer), std::string(kPasswordBufferSize - 1, 'p'));
 
-  c.prompts.answer = std::nullopt;
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 1);
-  EXPECT_TRUE(c.h.skipPasswordQuestions);
-  c.prompts.answer = "pass";
+  EXPECT_TRUE(h.session.skipPasswordQuestions);
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 1);
-  EXPECT_EQ(c.prompts.prompts.size(), 4u);
+  EXPECT_EQ(h.prompts.textPrompts.size(), 4u);
 }
 
 }  // namespace

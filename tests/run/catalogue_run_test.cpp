@@ -65,7 +65,7 @@ TEST_P(DispatchRows, WriteTheirPagesFoldersAndCopies) {
   h.options.ridesPerPageText = "2";
   h.options.columns.fill(true);
 
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   const std::string& d = h.designs;
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
@@ -124,7 +124,7 @@ TEST(RunCatalogue, CopiesBeforeTheIndexForSixAndAfterTheTypePagesForTwentyTwo) {
     WriteCollection(h);
     h.options.separate = h.options.copy = true;
     h.options.hyperlinks = hyperlinks;
-    RunCatalogue(h.context());
+    RunCatalogue(h.context);
     const size_t copying = IndexOf(h.progress.events, "set 3=Copying Files");
     const size_t writing = IndexOf(h.progress.events, "set 3=Writing Ride Type Files");
     ASSERT_LT(copying, h.progress.events.size());
@@ -136,7 +136,7 @@ TEST(RunCatalogue, CopiesBeforeTheIndexForSixAndAfterTheTypePagesForTwentyTwo) {
 TEST(RunCatalogue, ReportsItsStepsInOrder) {
   RunHarness h;
   WriteCollection(h);
-  RunCatalogue(h.context());
+  RunCatalogue(h.context);
   const auto& e = h.progress.events;
   const size_t deleting = IndexOf(e, "set 3=Deleting Records");
   const size_t compacting = IndexOf(e, "set 3=Compacting Database");
@@ -152,9 +152,9 @@ TEST(RunCatalogue, ReportsItsStepsInOrder) {
 TEST(RunCatalogue, StartsFromAnEmptyCatalogueEveryTime) {
   RunHarness h;
   WriteCollection(h);
-  RunCatalogue(h.context());
+  RunCatalogue(h.context);
   fs::remove(h.designs + "/Echo.td4");
-  RunCatalogue(h.context());
+  RunCatalogue(h.context);
   EXPECT_EQ(h.catalogueRows().size(), 4u);
 }
 
@@ -164,7 +164,7 @@ TEST(RunCatalogue, ReplacesEmptyTextsAndSortsAsTheButtonsSay) {
   h.options.ridesPerPageText = "";
   h.options.sortFieldText = "";
   h.options.columns[0] = true;
-  RunCatalogue(h.context());
+  RunCatalogue(h.context);
   EXPECT_EQ(h.options.ridesPerPage(), "10");
   EXPECT_EQ(h.options.sortField(), "Rating");
   // Descending by rating: Alpha (ex 7.0) first, then Bravo, Charlie/Delta/Echo.
@@ -173,7 +173,7 @@ TEST(RunCatalogue, ReplacesEmptyTextsAndSortsAsTheButtonsSay) {
 
   h.options.descending = false;
   h.options.sortFieldText = "File_Name";
-  RunCatalogue(h.context());
+  RunCatalogue(h.context);
   const std::string ascending = ReadFile(h.designs + "/simpleindex.htm");
   EXPECT_LT(ascending.find("Delta.td4"), ascending.find("Echo.td4"));
   EXPECT_LT(ascending.find("Alpha.td4"), ascending.find("BRAVO.td4"));
@@ -196,7 +196,7 @@ TEST(RunCatalogue, AnEmptyFolderShowsTheRowsMessageAndReturnsToTheFirstStep) {
     h.options.separate = c.separate;
     h.options.copy = c.copy;
     h.options.hyperlinks = c.hyperlinks;
-    EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kEmptyFolder);
+    EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kEmptyFolder);
     ASSERT_EQ(h.prompts.messages.size(), 1u);
     EXPECT_EQ(h.prompts.messages[0].text, c.message);
     EXPECT_EQ(h.prompts.messages[0].icon, MessageIcon::kNone);
@@ -211,7 +211,7 @@ TEST(RunCatalogue, AnUnhandledCodeShowsItsNumberThenCompletesWithAnEmptyCatalogu
   WriteCollection(h);
   h.options.zip = true;
   h.options.copy = true;  // 12: the wizard cannot normally produce it
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kUnhandledCode);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kUnhandledCode);
   ASSERT_EQ(h.prompts.messages.size(), 1u);
   EXPECT_EQ(h.prompts.messages[0].text, "12");
   EXPECT_EQ(h.prompts.messages[0].icon, MessageIcon::kInformation);
@@ -225,7 +225,7 @@ TEST(RunCatalogue, DeletesALeftoverCompactedCopyAndLeavesOnlyTheCatalogue) {
   RunHarness h;
   WriteCollection(h);
   WriteFile(h.databaseFolder + "/velodex2.mdb", "left by an interrupted run");
-  RunCatalogue(h.context());
+  RunCatalogue(h.context);
   EXPECT_EQ(testing::ListFolder(h.databaseFolder), (std::vector<std::string>{"velodex.mdb"}));
 }
 
@@ -233,7 +233,7 @@ TEST(RunCatalogue, FinishesASwapThatWasInterruptedAfterTheOldCatalogueWasDeleted
   RunHarness h;
   WriteCollection(h);
   fs::rename(h.databaseFolder + "/velodex.mdb", h.databaseFolder + "/velodex2.mdb");
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(testing::ListFolder(h.databaseFolder), (std::vector<std::string>{"velodex.mdb"}));
   EXPECT_EQ(h.catalogueRows().size(), 5u);
 }
@@ -244,13 +244,13 @@ TEST(RunCatalogue, DoesNotTakeAHalfWrittenCopyForTheCatalogue) {
   const std::string whole = ReadFile(h.databaseFolder + "/velodex.mdb");
   fs::remove(h.databaseFolder + "/velodex.mdb");
   WriteFile(h.databaseFolder + "/velodex2.mdb", whole.substr(0, whole.size() / 3));
-  EXPECT_THROW(RunCatalogue(h.context()), Error);
+  EXPECT_THROW(RunCatalogue(h.context), Error);
   EXPECT_TRUE(Exists(h.databaseFolder + "/velodex2.mdb"));
 }
 
 std::string FailureMessage(RunHarness& h) {
   try {
-    RunCatalogue(h.context());
+    RunCatalogue(h.context);
   } catch (const Error& e) {
     return e.what();
   }
@@ -305,7 +305,7 @@ TEST(RunCatalogue, EmptiesALargeCatalogueQuickly) {
     table.close();
   }
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kEmptyFolder);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kEmptyFolder);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_TRUE(h.catalogueRows().empty());
   // The release build empties them in a fraction of a second; sanitized builds run several

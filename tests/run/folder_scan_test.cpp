@@ -43,7 +43,7 @@ DesignParams Distinct(uint8_t code) {
 TEST(ReadTrackFolder, StoresTheTwentyTwoFieldsOfAnAcceptedDesign) {
   RunHarness h;
   WriteDesignFile(h.designs + "/Loop.td4", Distinct(19));
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
 
   auto rows = h.catalogueRows();
   ASSERT_EQ(rows.size(), 1u);
@@ -84,7 +84,7 @@ TEST(ReadTrackFolder, ListsNamesWithoutRegardToCaseAndStoresALowerCaseEnding) {
   WriteDesignFile(h.designs + "/small.Td4", Distinct(1));
   WriteFile(h.designs + "/BIG.TP4", "companion");
   WriteFile(h.designs + "/notes.td4.txt", "not a design");
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
 
   auto rows = h.catalogueRows();
   ASSERT_EQ(rows.size(), 2u);
@@ -102,7 +102,7 @@ TEST(ReadTrackFolder, RenamesRejectsButNeverOverAnExistingFile) {
   WriteFile(h.designs + "/Taken.td4", "xyz");
   WriteFile(h.designs + "/Taken.bad", "the user's own file");
   WriteDesignFile(h.designs + "/Zgood.td4", Distinct(0));
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
 
   EXPECT_EQ(testing::ListFolder(h.designs),
             (std::vector<std::string>{"Garbage.bad", "Short.bad", "Taken.bad", "Taken.td4",
@@ -121,7 +121,7 @@ TEST(ReadTrackFolder, CataloguesUnknownRideTypesAndAppendsOneLogLineEach) {
   WriteDesignFile(h.designs + "/Loop.td4", Distinct(21));
   WriteDesignFile(h.designs + "/Mystery.TD4", Distinct(255));
   WriteDesignFile(h.designs + "/Maze.td4", Distinct(20));
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
 
   EXPECT_EQ(ReadFile(h.unknownsLog()), "earlier line\r\n21 Loop.td4\r\n255 Mystery.TD4\r\n");
   auto rows = h.catalogueRows();
@@ -137,7 +137,7 @@ TEST(ReadTrackFolder, AnUnwritableLogDoesNotStopTheScan) {
   fs::create_directory(h.unknownsLog());  // a folder where the log should be
   WriteDesignFile(h.designs + "/A.td4", Distinct(21));
   WriteDesignFile(h.designs + "/B.td4", Distinct(0));
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
   EXPECT_EQ(h.catalogueRows().size(), 2u);
 }
 
@@ -145,7 +145,7 @@ TEST(ReadTrackFolder, IgnoresAuthorFileOutsideArchiveMode) {
   RunHarness h;
   WriteFile(h.designs + "/author.txt", "Ann\r\nann@example.org\r\n");
   WriteDesignFile(h.designs + "/A.td4", Distinct(0));
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
 
   auto rows = h.catalogueRows();
   ASSERT_EQ(rows.size(), 1u);
@@ -172,7 +172,7 @@ TEST_P(ArchiveModeAuthor, StoresTheAuthorLinesWithEveryDesign) {
   if (c.fileName != nullptr) WriteFile(extraction + "/" + c.fileName, c.content);
   WriteDesignFile(extraction + "/A.td4", Distinct(0));
   WriteDesignFile(extraction + "/B.td4", Distinct(1));
-  ReadTrackFolder(h.context(), extraction, "pack.zip");
+  ReadTrackFolder(h.context, extraction, "pack.zip");
 
   auto rows = h.catalogueRows();
   ASSERT_EQ(rows.size(), 2u);
@@ -207,7 +207,7 @@ TEST(ReadTrackFolder, ArchiveModeDeletesOnlyThePlainFilesOfTheExtractionFolder) 
   WriteFile(extraction + "/Bad.td4", "x");
   WriteFile(extraction + "/readme.txt", "other");
   WriteFile(extraction + "/author.txt", "Ann\r\n");
-  ReadTrackFolder(h.context(), extraction, "pack.zip");
+  ReadTrackFolder(h.context, extraction, "pack.zip");
 
   // The link is read through like any listed design and, rejected, renamed itself; the
   // file it points to is neither renamed nor deleted.
@@ -221,7 +221,7 @@ TEST(ReadTrackFolder, ReportsReadingTracksTheCountAndEachDesignNumber) {
   RunHarness h;
   WriteDesignFile(h.designs + "/A.td4", Distinct(0));
   WriteDesignFile(h.designs + "/B.td4", Distinct(0));
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
   EXPECT_EQ(h.progress.events,
             (std::vector<std::string>{"set 3=Reading Tracks", "repaint 3", "set 2=2", "set 1=1",
                                       "repaint 1", "set 1=2", "repaint 1"}));
@@ -229,7 +229,7 @@ TEST(ReadTrackFolder, ReportsReadingTracksTheCountAndEachDesignNumber) {
 
 TEST(ReadTrackFolder, AnEmptyFolderAddsNoRowAndShowsZero) {
   RunHarness h;
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
   EXPECT_TRUE(h.catalogueRows().empty());
   EXPECT_EQ(h.progress.text(ProgressLabel::kCount), "0");
 }
@@ -237,8 +237,8 @@ TEST(ReadTrackFolder, AnEmptyFolderAddsNoRowAndShowsZero) {
 TEST(ReadTrackFolder, EveryAcceptedFileAddsARowEvenWhenTheSameDesignWasSeenBefore) {
   RunHarness h;
   WriteDesignFile(h.designs + "/A.td4", Distinct(0));
-  ReadTrackFolder(h.context(), h.designs, "none");
-  ReadTrackFolder(h.context(), h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
+  ReadTrackFolder(h.context, h.designs, "none");
   EXPECT_EQ(h.catalogueRows().size(), 2u);
 }
 
@@ -247,7 +247,7 @@ TEST(ReadTrackFolder, AMissingCatalogueIsAFailureNamingTheFile) {
   fs::remove(h.databaseFolder + "/velodex.mdb");
   WriteDesignFile(h.designs + "/A.td4", Distinct(0));
   try {
-    ReadTrackFolder(h.context(), h.designs, "none");
+    ReadTrackFolder(h.context, h.designs, "none");
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("velodex.mdb"), std::string::npos) << e.what();
