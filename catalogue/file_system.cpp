@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -105,6 +106,10 @@ std::error_code RenameReplacing(const std::string& from, const std::string& to, 
 }
 
 void RemoveQuietly(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
+
+std::error_code RenameNoReplace(const std::string& from, const std::string& to) {
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) ? std::error_code() : LastError();
+}
 #else
 std::error_code CreateNewFile(const std::string& path, std::intptr_t& handle) {
   // 0666 and the user's umask, as for any new file; O_EXCL never opens an existing name.
@@ -159,6 +164,20 @@ std::error_code RenameReplacing(const std::string& from, const std::string& to, 
 }
 
 void RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
+
+std::error_code RenameNoReplace(const std::string& from, const std::string& to) {
+#if defined(__linux__) && defined(SYS_renameat2)
+  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1 /*NOREPLACE*/) == 0) {
+    return {};
+  }
+  if (errno != EINVAL && errno != ENOSYS) return LastError();
+    // The file system cannot rename atomically without replacing; fall back to a check.
+#endif
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(to, ec))) return std::make_error_code(std::errc::file_exists);
+  fs::rename(from, to, ec);
+  return ec;
+}
 #endif
 
 }  // namespace
@@ -336,11 +355,35 @@ void AtomicFile::Commit(bool sync) {
   }
   const std::intptr_t handle = std::exchange(handle_, kNoHandle);
   if (std::error_code error = CloseFile(handle)) fail(error);
+  // Only a plain file or a link is ever replaced: a device, pipe or socket standing at the
+  // name is not ours to take away (and a folder refuses the rename by itself).
+  std::error_code statusError;
+  switch (fs::symlink_status(path_, statusError).type()) {
+    case fs::file_type::block:
+    case fs::file_type::character:
+    case fs::file_type::fifo:
+    case fs::file_type::socket:
+      fail(std::make_error_code(std::errc::file_exists));
+    default:
+      break;
+  }
   if (std::error_code error = RenameReplacing(temporary_, path_, sync)) fail(error);
   committed_ = true;
 }
 
 void AtomicFile::fail(std::error_code cause) const { throw FileError(action_, path_, cause); }
+
+void RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (std::error_code error = RenameNoReplace(from, to)) {
+    throw FileError("rename '" + from + "' to", to, error);
+  }
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code error;
+  fs::remove(path, error);
+  if (error) throw FileError("delete", path, error);
+}
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes, bool sync) {
   AtomicFile file(path);

@@ -36,13 +36,9 @@ constexpr int kNoPassword = 1;
 // touch and are left out.
 std::set<std::string> PlainFiles(const std::string& folder) {
   std::set<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code statusError;
-    if (fs::is_regular_file(it->symlink_status(statusError))) {
-      names.insert(it->path().filename().string());
-    }
-  }
+  ForEachEntry(folder, [&](const FolderEntry& entry) {
+    if (entry.kind == EntryKind::kFile) names.insert(entry.name);
+  });
   return names;
 }
 
@@ -174,8 +170,9 @@ std::string PrepareExtractionFolder(const std::string& folder) {
     fs::remove(extractionFolder, ec);
   }
   if (!fs::create_directory(extractionFolder, ec) || ec) {
+    if (ec) throw FileError("make the extraction folder", extractionFolder, ec);
     throw Error("cannot make the extraction folder '" + extractionFolder +
-                "': " + (ec ? ec.message() : "a file of that name exists"));
+                "': a file of that name exists");
   }
   return extractionFolder;
 }
@@ -183,9 +180,7 @@ std::string PrepareExtractionFolder(const std::string& folder) {
 void RemoveExtractionFolder(const std::string& extractionFolder) {
   std::error_code ec;
   fs::remove(extractionFolder, ec);
-  if (ec) {
-    throw Error("cannot remove the extraction folder '" + extractionFolder + "': " + ec.message());
-  }
+  if (ec) throw FileError("remove the extraction folder", extractionFolder, ec);
 }
 
 }  // namespace velodex

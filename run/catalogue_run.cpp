@@ -3,7 +3,6 @@
 #include "run/catalogue_run.h"
 
 #include <array>
-#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -146,7 +145,7 @@ RunOutcome RunCatalogue(RunContext& context) {
   rides.close();
   database.close();
 
-  if (FileExists(compactedPath)) std::filesystem::remove(compactedPath);
+  if (FileExists(compactedPath)) RemoveFile(compactedPath);
   ShowStatus(progress, "Compacting Database");
   CatalogueDatabase::compact(cataloguePath, compactedPath);
   // Deleting the catalogue and renaming the copy in two steps would leave no catalogue if

@@ -199,9 +199,14 @@ TEST(AtomicFile, FailuresNameTheActionAndThePath) {
     EXPECT_EQ(std::string(e.what()),
               "cannot write page '" + missing + "': No such file or directory");
   }
+  // A folder or a pipe standing at the name is left as it is.
   fs::create_directory(temp / "taken");
-  EXPECT_THROW(WriteFileAtomically(temp / "taken", "x"), Error);  // a folder stands there
+  EXPECT_THROW(WriteFileAtomically(temp / "taken", "x"), Error);
+  mkfifo((temp / "pipe").c_str(), 0600);
+  EXPECT_THROW(WriteFileAtomically(temp / "pipe", "x"), Error);
   EXPECT_TRUE(IsDirectory(temp / "taken"));
+  EXPECT_TRUE(fs::is_fifo(temp / "pipe"));
+  EXPECT_EQ(testing::ListFolder(temp.path()), (std::vector<std::string>{"pipe", "taken"}));
 }
 
 TEST(CopyFileAtomically, CopiesBytesAndPermissionsOrNamesBothFiles) {
