@@ -67,6 +67,7 @@ struct NullProgress final : ProgressDisplay {
   void setText(ProgressLabel, const std::string&) override {}
   std::string text(ProgressLabel) const override { return {}; }
   void repaint(ProgressLabel) override {}
+  void reportUnreadable(const std::string&, const std::string&) override {}
 };
 struct NullWindows final : RunWindows {
   void showProgress() override {}

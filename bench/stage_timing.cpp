@@ -42,6 +42,7 @@ class TimingProgress final : public ProgressDisplay {
   }
   std::string text(ProgressLabel label) const override { return texts_[static_cast<int>(label)]; }
   void repaint(ProgressLabel) override {}
+  void reportUnreadable(const std::string&, const std::string&) override {}
 
   std::vector<std::pair<std::string, Clock::time_point>> marks;
 

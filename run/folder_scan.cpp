@@ -132,12 +132,16 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
     progress.repaint(ProgressLabel::kCurrentItem);
     const std::string name = lister.name(i);
     const std::string path = JoinPath(w, name);
-    if (!DecodeTrackDesign(path, design)) {
-      // Only a file that was read and found wanting is set aside: one that vanished since
-      // the listing or that we may not read is left as it is.
-      if (std::ifstream(path, std::ios::binary).is_open()) {
-        SkipOnFailure([&] { RenameWithoutReplacing(path, JoinPath(w, BadDesignName(name))); });
-      }
+    const DesignReading reading = DecodeTrackDesign(path, design);
+    if (reading.verdict == DesignVerdict::kUnreadable) {
+      // Nothing is known to be wrong with a file we could not read (it vanished since the
+      // listing, we may not read it, the disk failed): it keeps its name, and the front end
+      // hears of it.
+      progress.reportUnreadable(path, reading.cause.message());
+      continue;
+    }
+    if (reading.verdict == DesignVerdict::kRejected) {
+      SkipOnFailure([&] { RenameWithoutReplacing(path, JoinPath(w, BadDesignName(name))); });
       continue;
     }
     const DesignStats stats = ExtractDesignStats(design);

@@ -220,6 +220,7 @@ bool Wizard::copyTracksToSubdirectory() const {
 }
 
 void Wizard::showProgress() {
+  form5_->clearUnreadable();
   showOnly(form5_.get());
   // Drawn now: the run hands events over only when a label is repainted.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -43,12 +43,15 @@ std::vector<std::string> ListFolder(const std::string& folder);
 std::string RealTracksFolder();
 
 // Records every label change and repaint, in order, as "set <label>=<text>" and
-// "repaint <label>" with label 1, 2 or 3.
+// "repaint <label>" with label 1, 2 or 3, and unreadable designs as "unreadable PATH: CAUSE".
 class RecordingProgress final : public ProgressDisplay {
  public:
   void setText(ProgressLabel label, const std::string& text) override;
   std::string text(ProgressLabel label) const override;
   void repaint(ProgressLabel label) override;
+  void reportUnreadable(const std::string& path, const std::string& cause) override {
+    events.push_back("unreadable " + path + ": " + cause);
+  }
 
   std::vector<std::string> events;
 
