@@ -122,29 +122,11 @@ TEST_F(ArchiveRun, CataloguesEachArchivesDesignsWithItsNameAndAuthor) {
   EXPECT_EQ(ListFolder(h.designs), left);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
             "Done - Look at " + h.designs + "/simpleindex.htm");
-}
-
-TEST_F(ArchiveRun, TheSpecificationPageCarriesAuthorAndArchiveCells) {
-  WriteCollection();
-  h.options.columns[0] = true;
-  RunCatalogue(h.context);
+  // The page has the author and archive columns; the loose design is not on it.
   const std::string page = ReadFile(h.designs + "/simpleindex.htm");
-
-  const std::string rows[] = {
-      "<TR>\r\n<TD>\r\nLoop.td4\r\n</TD>\r\n<TD><a href=\"http://example.com/ann/\">Ann</a>\r\n"
-      "</TD><TD><a href=\"Pack A.zip\">Pack A.zip</a>\r\n</TD></TR>\r\n",
-      "<TR>\r\n<TD>\r\nLoop.td4\r\n</TD>\r\n<TD>Anonymous</TD><TD><a href=\"Pack B.zip\">Pack "
-      "B.zip</a>\r\n</TD></TR>\r\n",
-      "<TD>Cy</TD><TD><a href=\"Pack C.zip\">Pack C.zip</a>\r\n</TD></TR>\r\n",
-      "<TD><a href=\"mailto:dee@example.com\">Dee</a>\r\n</TD><TD><a href=\"Pack D.zip\">Pack "
-      "D.zip</a>\r\n</TD></TR>\r\n",
-      "<TD></TD><TD><a href=\"Pack E.zip\">Pack E.zip</a>\r\n</TD></TR>\r\n",
-  };
-  for (const std::string& row : rows) EXPECT_NE(page.find(row), std::string::npos) << row;
-  EXPECT_NE(page.find("\r\n<TD>Ride Name</TD><TD>Author</TD><TD>Zip File Name</TD></TR>\r\n"),
-            std::string::npos);
+  EXPECT_NE(page.find("<TD>Author</TD><TD>Zip File Name</TD></TR>\r\n"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"Pack A.zip\">Pack A.zip</a>"), std::string::npos);
   EXPECT_EQ(page.find("Loose.td4"), std::string::npos);
-  EXPECT_EQ(page.find("Broken"), std::string::npos);
 }
 
 TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderWithTargetsWithoutFolders) {
@@ -171,15 +153,6 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderWithTargetsWithoutFolders)
   for (const char* type : {"Wooden", "Steel", "Steel_Twister", "Corkscrew", "quilltemp"}) {
     EXPECT_FALSE(fs::exists(h.designs + "/" + type)) << type;
   }
-  const std::string steel = ReadFile(h.designs + "/Steel.htm");
-  EXPECT_NE(steel.find("<a href=\"rideindex.htm\">Main Index</a>"), std::string::npos);
-  EXPECT_EQ(steel.find("../rideindex.htm"), std::string::npos);
-  EXPECT_NE(steel.find("<TD>Anonymous</TD><TD><a href=\"Pack B.zip\">Pack B.zip</a>\r\n"
-                       "</TD></TR>\r\n"),
-            std::string::npos);
-  EXPECT_NE(steel.find("<TD><a href=\"mailto:dee@example.com\">Dee</a>\r\n</TD><TD>"
-                       "<a href=\"Pack D.zip\">Pack D.zip</a>\r\n"),
-            std::string::npos);
 }
 
 TEST_F(ArchiveRun, AFolderWithoutArchivesSaysNoFilesFound) {
@@ -239,7 +212,7 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
   EXPECT_EQ(ListFolder(h.designs), (Files{"Hostile.zip", "simpleindex.htm"}));
 }
 
-TEST_F(ArchiveRun, ALeftoverExtractionFolderWithFilesStopsTheRunAndIsKept) {
+TEST_F(ArchiveRun, ALeftoverExtractionFolderIsMadeAfreshOnlyWhenEmpty) {
   WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
   fs::create_directory(h.designs + "/quilltemp");
   WriteFile(h.designs + "/quilltemp/keep.td4", "someone's file");
@@ -251,23 +224,11 @@ TEST_F(ArchiveRun, ALeftoverExtractionFolderWithFilesStopsTheRunAndIsKept) {
   }
   EXPECT_EQ(ReadFile(h.designs + "/quilltemp/keep.td4"), "someone's file");
   EXPECT_TRUE(h.catalogueRows().empty());
-}
 
-TEST_F(ArchiveRun, AnEmptyLeftoverExtractionFolderIsMadeAfresh) {
-  WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
-  fs::create_directory(h.designs + "/quilltemp");
+  fs::remove(h.designs + "/quilltemp/keep.td4");
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(Rows(h).size(), 1u);
   EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
-}
-
-void WriteEncryptedPair(const std::string& folder, zip_uint16_t encryption) {
-  WriteArchive(folder + "/One.zip",
-               {{"Secret1.td4", Design(kWooden), ZIP_CM_DEFLATE, encryption, "secret"},
-                {"Open1.td4", Design(kSteel)}});
-  WriteArchive(folder + "/Two.zip",
-               {{"Secret2.td4", Design(kWooden), ZIP_CM_DEFLATE, encryption, "secret"},
-                {"Open2.td4", Design(kSteel)}});
 }
 
 Files FileNames(RunHarness& h) {
@@ -276,37 +237,26 @@ Files FileNames(RunHarness& h) {
   return names;
 }
 
-TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveAndUnlocksItsDesigns) {
-  for (zip_uint16_t encryption : {ZIP_EM_TRAD_PKWARE, ZIP_EM_AES_128}) {
-    RunHarness run;
-    run.options.zip = true;
-    WriteEncryptedPair(run.designs, encryption);
-    run.prompts.textAnswers = {std::string("secret"), std::string("secret")};
-    EXPECT_EQ(RunCatalogue(run.context), RunOutcome::kCompleted);
-    EXPECT_EQ(run.prompts.textPrompts,
-              (Files{"Please Enter The Password!", "Please Enter The Password!"}));
-    EXPECT_TRUE(run.prompts.messages.empty());
-    EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Secret1.td4", "Open2.td4", "Secret2.td4"}));
-    EXPECT_FALSE(run.session.skipPasswordQuestions);
+TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveUntilTheUserDeclines) {
+  for (const char* name : {"One.zip", "Two.zip", "Three.zip"}) {
+    const std::string n = std::string(name).substr(0, std::string(name).find('.'));
+    WriteArchive(h.designs + "/" + name, {{"Secret" + n + ".td4", Design(kWooden), ZIP_CM_DEFLATE,
+                                           ZIP_EM_AES_128, "secret"},
+                                          {"Open" + n + ".td4", Design(kSteel)}});
   }
-}
-
-TEST_F(ArchiveRun, DecliningAPasswordAsksNoMoreForTheRestOfTheProgramRun) {
-  for (const std::optional<std::string>& decline :
-       {std::optional<std::string>(), std::optional<std::string>("")}) {
-    RunHarness run;
-    run.options.zip = true;
-    WriteEncryptedPair(run.designs, ZIP_EM_TRAD_PKWARE);
-    run.prompts.textAnswers = {decline, std::string("secret")};
-    EXPECT_EQ(RunCatalogue(run.context), RunOutcome::kCompleted);
-    EXPECT_TRUE(run.session.skipPasswordQuestions);
-    EXPECT_EQ(run.prompts.textPrompts, (Files{"Please Enter The Password!"}));
-    EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Open2.td4"}));
-    // A later run of the same program run asks nothing either.
-    EXPECT_EQ(RunCatalogue(run.context), RunOutcome::kCompleted);
-    EXPECT_EQ(run.prompts.textPrompts.size(), 1u);
-    EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Open2.td4"}));
-  }
+  // Listed One, Three, Two: the second answer declines, and no later question is asked,
+  // in this run or the next of the same program run. An archive whose member went without
+  // its password ends with a warning.
+  h.prompts.textAnswers = {std::string("secret"), std::string(""), std::string("secret")};
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
+  EXPECT_EQ(h.prompts.textPrompts,
+            (Files{"Please Enter The Password!", "Please Enter The Password!"}));
+  EXPECT_EQ(h.prompts.messages.size(), 2u);
+  EXPECT_TRUE(h.session.skipPasswordQuestions);
+  EXPECT_EQ(FileNames(h), (Files{"OpenOne.td4", "SecretOne.td4", "OpenThree.td4", "OpenTwo.td4"}));
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
+  EXPECT_EQ(h.prompts.textPrompts.size(), 2u);
+  EXPECT_EQ(FileNames(h), (Files{"OpenOne.td4", "OpenThree.td4", "OpenTwo.td4"}));
 }
 
 TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
