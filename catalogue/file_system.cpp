@@ -398,7 +398,7 @@ void CopyFileAtomically(const std::string& from, const std::string& to) {
   std::ifstream in;
   if (!error) {
     in.open(from, std::ios::binary);
-    if (!in) error = LastError();
+    if (!in) error = std::error_code(errno, std::generic_category());
   }
   if (error) throw FileError(action, to, error);
   AtomicFile copy(to, action);
