@@ -254,13 +254,17 @@ void ForEachEntry(const std::string& folder, const std::function<void(const Fold
   if (folder.empty()) return;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code statusError;
-    // The entry's own kind, as the listing reports it: a link is never followed here.
-    const fs::file_type type = it->symlink_status(statusError).type();
+    // The entry's own kind, as the listing reports it (no further system call where the
+    // listing gives it): a link is never followed here.
+    std::error_code typeError;
     EntryKind kind = EntryKind::kOther;
-    if (type == fs::file_type::regular) kind = EntryKind::kFile;
-    if (type == fs::file_type::directory) kind = EntryKind::kFolder;
-    if (type == fs::file_type::symlink) kind = EntryKind::kLink;
+    if (it->is_symlink(typeError)) {
+      kind = EntryKind::kLink;
+    } else if (it->is_regular_file(typeError)) {
+      kind = EntryKind::kFile;
+    } else if (it->is_directory(typeError)) {
+      kind = EntryKind::kFolder;
+    }
     visit(FolderEntry{it->path().filename().string(), kind});
   }
 }
