@@ -77,28 +77,19 @@ TEST(DecodeTrackDesign, AcceptsOnlyTheTwoDesignLengths) {
       {"one byte longer", oneMore, -1, {}},
       {"past 16-bit positions", Bytes(40000, 0x00), -1, {}},
       {"a megabyte of repeats", Bytes(1 << 20, 0x84), -1, {}},
-      // Control bytes come only from the body, but a run's data may use the first trailer
-      // byte (index L): a literal may end on it, a repeat may take its byte from it.
+      // Control bytes come only from the body (the 8197 bytes above end before a trailer
+      // that opens with a literal control), but a run's data may use the first trailer byte
+      // (index L): a literal may end on it, a repeat may take its byte from it.
+      // clang-format off
       {"literal ends on the first trailer byte",
-       Concat({ZerosBody(8195), {0x02, 0x11, 0x22}, {0x33, 1, 2, 3}}),
-       8198,
-       {0x11, 0x22, 0x33}},
+       Concat({ZerosBody(8195), {0x02, 0x11, 0x22}, {0x33, 1, 2, 3}}), 8198, {0x11, 0x22, 0x33}},
       {"literal needs the second trailer byte",
-       Concat({ZerosBody(8194), {0x03, 0x11, 0x22}, {0x33, 1, 2, 3}}),
-       -1,
-       {}},
+       Concat({ZerosBody(8194), {0x03, 0x11, 0x22}, {0x33, 1, 2, 3}}), -1, {}},
       {"repeat takes the first trailer byte",
-       Concat({ZerosBody(8196), {0xFF}, {0x44, 1, 2, 3}}),
-       8198,
-       {0x00, 0x44, 0x44}},
-      {"a trailer opening with a literal control is no run",
-       Concat({ZerosBody(8197), kZeroTrailer}),
-       -1,
-       {}},
+       Concat({ZerosBody(8196), {0xFF}, {0x44, 1, 2, 3}}), 8198, {0x00, 0x44, 0x44}},
       {"a trailer opening with a repeat control is no run",
-       Concat({ZerosBody(8196), {0xFF, 0x00, 0x00, 0x00}}),
-       -1,
-       {}},
+       Concat({ZerosBody(8196), {0xFF, 0x00, 0x00, 0x00}}), -1, {}},
+      // clang-format on
   };
   DecodedDesign design;  // reused from case to case, as the scan does
   for (const Case& c : cases) {
@@ -249,34 +240,24 @@ TEST(ExtractDesignStats, TakesEachFieldFromItsOffsetByItsRule) {
   // nearest 1.6, not 5.0f x 0.32f; 31 / 0.3048 is 0x1.96d2fcp+6, not ...fap+6), and the
   // rating subtracts the single-rounded Int + Na (summing in double would give
   // -0x1.ccccc8p+0 for 6.5 - (5.2 + 3.1)).
+  // clang-format off
   const Case cases[] = {
-      {"raw bytes as they are",
-       {{0, 0xFF}, {7, 2}, {38, 200}, {39, 255}, {50, 255}},
-       {.rideTypeCode = 255,
-        .trainColorScheme = 2,
-        .minWaitTime = 200,
-        .maxWaitTime = 255,
+      {"raw bytes as they are", {{0, 0xFF}, {7, 2}, {38, 200}, {39, 255}, {50, 255}},
+       {.rideTypeCode = 255, .trainColorScheme = 2, .minWaitTime = 200, .maxWaitTime = 255,
         .maxDropHeight = 255}},
-      {"speeds and ratings",
-       {{41, 255}, {42, 27}, {51, 9}, {52, 255}, {53, 1}},
-       {.maxSpeed = 573.75f,
-        .avgSpeed = 60.75f,
-        .ex = 0.9f,
-        .intensity = 25.5f,
-        .na = 0.1f,
+      {"speeds and ratings", {{41, 255}, {42, 27}, {51, 9}, {52, 255}, {53, 1}},
+       {.maxSpeed = 573.75f, .avgSpeed = 60.75f, .ex = 0.9f, .intensity = 25.5f, .na = 0.1f,
         .rating = 0.9f - (25.5f + 0.1f)}},
-      {"rating in single steps",
-       {{51, 65}, {52, 52}, {53, 31}},
+      {"rating in single steps", {{51, 65}, {52, 52}, {53, 31}},
        {.ex = 6.5f, .intensity = 5.2f, .na = 3.1f, .rating = -0x1.ccccc0p+0f}},
-      {"rating of 0.7 - (0.1 + 0.5)",
-       {{51, 7}, {52, 1}, {53, 5}},
+      {"rating of 0.7 - (0.1 + 0.5)", {{51, 7}, {52, 1}, {53, 5}},
        {.ex = 0.7f, .intensity = 0.1f, .na = 0.5f, .rating = 0x1.99999p-4f}},
-      {"ride length: the high byte counts 256",
-       {{43, 0x10}, {44, 0x01}},
+      {"ride length: the high byte counts 256", {{43, 0x10}, {44, 0x01}},
        {.rideLength = 892.388427734375f}},
       {"ride length rounded once", {{43, 31}}, {.rideLength = 0x1.96d2fcp+6f}},
       {"ride length unsigned", {{43, 0xFF}, {44, 0xFF}}, {.rideLength = 215009.84375f}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(Fields(ExtractDesignStats(DesignWith(c.bytes))), Fields(c.expected)) << c.name;
   }
