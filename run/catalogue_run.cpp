@@ -199,12 +199,12 @@ RunOutcome RunCatalogue(RunContext& context) {
     outcome = RunOutcome::kUnhandledCode;
   }
 
+  const std::string page = folder + std::string(1, kPathSeparator) +
+                           (wroteSpecificationPage ? "simpleindex.htm" : "rideindex.htm");
   progress.setText(ProgressLabel::kStatus, "Done - ");
   progress.setText(ProgressLabel::kStatus,
-                   progress.text(ProgressLabel::kStatus) + "Look at " + folder +
-                       (wroteSpecificationPage ? std::string(1, kPathSeparator) + "simpleindex.htm"
-                                               : std::string(1, kPathSeparator) + "rideindex.htm"));
-  frontEnd.windows.offerQuit();
+                   progress.text(ProgressLabel::kStatus) + "Look at " + page);
+  frontEnd.windows.offerQuit(page);
   return outcome;
 }
 

@@ -267,27 +267,6 @@ TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
   EXPECT_EQ(FileNames(h), (Files{"Open.td4", "Secret.td4"}));
 }
 
-TEST(ArchiveCallbacks, TheReplaceRoutineAsksOverwriteNameAndAnswersAsTheButtons) {
-  const std::pair<ReplaceAnswer, int> cases[] = {{ReplaceAnswer::kYes, IDM_REPLACE_YES},
-                                                 {ReplaceAnswer::kNo, IDM_REPLACE_NO},
-                                                 {ReplaceAnswer::kCancel, IDM_REPLACE_NONE}};
-  RunHarness h;
-  USERFUNCTIONS callbacks = ArchiveCallbacks(h.context.frontEnd);
-  for (const auto& [answer, code] : cases) {
-    h.prompts.replaceAnswers = {answer};
-    char name[kReplaceNameBufferSize] = "Loop.td4";
-    EXPECT_EQ(callbacks.replace(name, sizeof name), code);
-  }
-  // At most 256 characters of the name, and never past the buffer.
-  char name[kReplaceNameBufferSize];
-  std::memset(name, 'n', sizeof name);
-  callbacks.replace(name, sizeof name);
-  const std::string title = " | VBUnZip32 - File Already Exists!";
-  EXPECT_EQ(
-      h.prompts.questions,
-      (Files{"Overwrite Loop.td4?" + title, "Overwrite Loop.td4?" + title,
-             "Overwrite Loop.td4?" + title, "Overwrite " + std::string(256, 'n') + "?" + title}));
-}
 
 TEST(ArchiveCallbacks, ThePasswordRoutineStoresTheAnswerInTheClearedBuffer) {
   RunHarness h;

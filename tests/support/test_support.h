@@ -83,7 +83,7 @@ class RecordingWindows final : public RunWindows {
  public:
   void showProgress() override { moves.push_back("progress"); }
   void returnToFirstStep() override { moves.push_back("first step"); }
-  void offerQuit() override { moves.push_back("quit"); }
+  void offerQuit(const std::string&) override { moves.push_back("quit"); }
 
   std::vector<std::string> moves;
 };
