@@ -7,6 +7,7 @@
 
 #include "catalogue/catalogue_schema.h"
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 #include "catalogue/query_text.h"
 #include "catalogue/result_set.h"
 
@@ -45,7 +46,7 @@ void CatalogueDatabase::open(const std::string& path) {
   impl_->path = path;
   const std::string action = "cannot open catalogue '" + path + "'";
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(NativePath(path), ec);
   if (!fs::exists(status)) throw Error(action + ": no such file");
   if (fs::is_directory(status)) throw Error(action + ": it is a folder");
 

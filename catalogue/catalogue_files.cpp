@@ -44,13 +44,13 @@ std::error_code SyncToDisk(const std::string& path, bool folder) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const std::string folder = fs::path(path).parent_path().string();
+  const std::string folder = PathText(NativePath(path).parent_path()).value_or(std::string());
   return folder.empty() ? "." : folder;
 }
 
 bool PathTaken(const std::string& path) {
   std::error_code ec;
-  return fs::symlink_status(path, ec).type() != fs::file_type::not_found;
+  return fs::symlink_status(NativePath(path), ec).type() != fs::file_type::not_found;
 }
 
 }  // namespace
@@ -60,15 +60,16 @@ void CatalogueDatabase::compact(const std::string& source, const std::string& de
   // VACUUM INTO would also write into an existing empty file; the destination must be new.
   if (PathTaken(destination)) throw Error(action + ": the destination exists");
   std::error_code ec;
-  if (!fs::is_regular_file(source, ec)) throw Error(action + ": no such file");
+  if (!fs::is_regular_file(NativePath(source), ec)) throw Error(action + ": no such file");
 
   SqliteConnection connection(source, OpenMode::kReadWrite, kDefaultBusyTimeoutMs, action);
   try {
     Statement vacuum = connection.prepare("VACUUM INTO ?1", action);
-    vacuum.bind(1, destination);
+    vacuum.bind(1, LibraryPathText(destination));
     vacuum.run(action);
   } catch (const Error&) {
-    fs::remove(destination, ec);  // a partial copy is worthless, and it did not exist before
+    fs::remove(NativePath(destination),
+               ec);  // a partial copy is worthless, and it did not exist before
     throw;
   }
   // SQLite writes the copy without syncing it; the caller deletes the source right after, so
@@ -86,14 +87,14 @@ void CatalogueDatabase::createEmpty(const std::string& path) {
     connection.execute("BEGIN;" + CatalogueSchemaScript() + "COMMIT;", action);
   } catch (const Error&) {
     std::error_code ec;
-    fs::remove(path, ec);  // closed by now; it did not exist before
+    fs::remove(NativePath(path), ec);  // closed by now; it did not exist before
     throw;
   }
 }
 
 bool CatalogueDatabase::isComplete(const std::string& path) {
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return false;
+  if (!fs::is_regular_file(NativePath(path), ec)) return false;
   try {
     SqliteConnection connection(path, OpenMode::kReadOnly, kDefaultBusyTimeoutMs, "check");
     Statement check = connection.prepare("PRAGMA quick_check", "check");
@@ -108,15 +109,9 @@ bool CatalogueDatabase::isComplete(const std::string& path) {
 
 void CatalogueDatabase::replace(const std::string& source, const std::string& destination) {
   const std::string action = "put catalogue '" + source + "' in place of";
-  std::error_code ec;
-  // rename() replaces the destination atomically: at every moment one whole catalogue
-  // answers to the destination's name.
-  fs::rename(source, destination, ec);
-  if (ec) throw FileError(action, destination, ec);
-  if (const std::error_code cause = SyncToDisk(FolderOf(destination), true)) {
-    throw Error("cannot " + action + " '" + destination +
-                "': cannot flush the folder to disk: " + cause.message());
-  }
+  // Replaced in one step: at every moment one whole catalogue answers to the destination's
+  // name, and the swap is on the disk before the run goes on.
+  RenameOver(source, destination, true, action);
 }
 
 }  // namespace velodex

@@ -6,12 +6,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -22,7 +28,16 @@ namespace {
 
 bool IsWritableFolder(const std::string& folder) {
 #ifdef _WIN32
-  return IsDirectory(folder);
+  // Windows grants writing through access lists that no mode bits show (a folder under
+  // Program Files refuses an ordinary user): the folder is writable when a file can be made
+  // in it. The probe is a temporary file the AtomicFile removes again.
+  if (!IsDirectory(folder)) return false;
+  try {
+    AtomicFile probe(JoinPath(folder, kCatalogueFileName));
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
 #else
   return IsDirectory(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
 #endif
@@ -38,14 +53,15 @@ bool HoldsCatalogue(const std::string& folder) {
 // The empty catalogue that comes with the program: beside it (portable copy), in the
 // build's share folder, or in the installed data folder.
 std::string InstalledEmptyCatalogue(const std::string& programFolder) {
-  const fs::path program(programFolder);
+  const fs::path program = NativePath(programFolder);
   const fs::path candidates[] = {
       program / "share" / kCatalogueFileName,
       program.parent_path() / "share" / "velodex" / kCatalogueFileName,
       program / kCatalogueFileName,
   };
   for (const fs::path& candidate : candidates) {
-    if (FileExists(candidate.string())) return candidate.string();
+    const std::string text = PathText(candidate).value_or(std::string());
+    if (FileExists(text)) return text;
   }
   return std::string();
 }
@@ -54,8 +70,15 @@ std::string InstalledEmptyCatalogue(const std::string& programFolder) {
 
 std::string UserDataFolder() {
 #ifdef _WIN32
-  const char* local = std::getenv("LOCALAPPDATA");
-  return (fs::path(local != nullptr ? local : DriveRoot()) / "velodex").string();
+  // Read in UTF-16: the narrow copy of the environment stands in '?' for what the code page
+  // cannot spell, which would name some other folder. Without the variable the catalogue
+  // goes to a folder on the drive root, which every user may make.
+  std::wstring local(32768, L'\0');  // the longest value the system keeps
+  local.resize(
+      GetEnvironmentVariableW(L"LOCALAPPDATA", local.data(), static_cast<DWORD>(local.size())));
+  std::optional<std::string> folder;
+  if (!local.empty()) folder = FolderText(fs::path(local));
+  return JoinPath(folder ? *folder : DriveRoot().substr(0, 2), "velodex");
 #else
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
     return (fs::path(xdg) / "velodex").string();
@@ -76,14 +99,14 @@ std::string ResolveCatalogueFolder(const std::string& programFolder) {
                 "' or an installed empty catalogue to copy to '" + userFolder + "'");
   }
   std::error_code ec;
-  fs::create_directories(userFolder, ec);
+  fs::create_directories(NativePath(userFolder), ec);
   if (ec) throw FileError("make the catalogue folder", userFolder, ec);
   // Written whole or not at all, so an interrupted first start never leaves a half-copied
   // catalogue that looks complete. The copy is a new file of the user's, writable by them
   // (the installed one may well be read-only): every run rewrites it.
   const std::string target = JoinPath(userFolder, kCatalogueFileName);
   const std::string action = "copy the empty catalogue '" + installed + "' to";
-  std::ifstream in(installed, std::ios::binary);
+  std::ifstream in(NativePath(installed), std::ios::binary);
   if (!in) throw FileError(action, target, errno);
   AtomicFile copy(target, action);
   copy.Write(std::string(std::istreambuf_iterator<char>(in), {}));

@@ -10,7 +10,12 @@
 
 #include "catalogue/native_file.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <pwd.h>
 #include <unistd.h>
 #endif
@@ -42,7 +47,69 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+#ifdef _WIN32
+std::wstring WideFromText(const std::string& text, UINT codePage) {
+  if (text.empty()) return std::wstring();
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::optional<std::string> TextFromWide(const std::wstring& wide, UINT codePage) {
+  if (wide.empty()) return std::string();
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+  // A character the code page lacks comes out as a stand-in ('?', or a look-alike letter):
+  // only a text that turns back into the same name spells it.
+  if (codePage != CP_UTF8 && WideFromText(text, codePage) != wide) return std::nullopt;
+  return text;
+}
+#endif
+
 }  // namespace
+
+fs::path NativePath(const std::string& text) {
+#ifdef _WIN32
+  return fs::path(WideFromText(text, CP_ACP));
+#else
+  return fs::path(text);
+#endif
+}
+
+std::optional<std::string> PathText(const fs::path& path) {
+#ifdef _WIN32
+  return TextFromWide(path.native(), CP_ACP);
+#else
+  return path.native();
+#endif
+}
+
+std::optional<std::string> FolderText(const fs::path& folder) {
+  std::optional<std::string> text = PathText(folder);
+#ifdef _WIN32
+  if (text) return text;
+  std::wstring alias(folder.native().size() + 1, L'\0');
+  const DWORD length =
+      GetShortPathNameW(folder.c_str(), alias.data(), static_cast<DWORD>(alias.size()));
+  if (length == 0 || length >= alias.size()) return std::nullopt;
+  alias.resize(length);
+  text = PathText(fs::path(alias));
+#endif
+  return text;
+}
+
+std::string LibraryPathText(const std::string& text) {
+#ifdef _WIN32
+  return TextFromWide(WideFromText(text, CP_ACP), CP_UTF8).value_or(std::string());
+#else
+  return text;
+#endif
+}
 
 Error FileError(const std::string& action, const std::string& path, std::error_code cause) {
   return Error("cannot " + action + " '" + path + "': " + cause.message());
@@ -69,12 +136,12 @@ std::string ReplaceEnding(const std::string& name, std::string_view ending) {
 
 bool IsDirectory(const std::string& path) noexcept {
   std::error_code ec;
-  return !path.empty() && fs::is_directory(path, ec);
+  return !path.empty() && fs::is_directory(NativePath(path), ec);
 }
 
 bool FileExists(const std::string& path) noexcept {
   std::error_code ec;
-  return !path.empty() && fs::is_regular_file(path, ec);
+  return !path.empty() && fs::is_regular_file(NativePath(path), ec);
 }
 
 bool MatchesWildcards(const std::string& name, const std::string& pattern,
@@ -115,7 +182,9 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) noexcep
 void ForEachEntry(const std::string& folder, const std::function<void(const FolderEntry&)>& visit) {
   if (folder.empty()) return;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(NativePath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    std::optional<std::string> name = PathText(it->path().filename());
+    if (!name) continue;
     // The entry's own kind, as the listing reports it (no further system call where the
     // listing gives it): a link is never followed here.
     std::error_code typeError;
@@ -127,7 +196,7 @@ void ForEachEntry(const std::string& folder, const std::function<void(const Fold
     } else if (it->is_directory(typeError)) {
       kind = EntryKind::kFolder;
     }
-    visit(FolderEntry{it->path().filename().string(), kind});
+    visit(FolderEntry{std::move(*name), kind});
   }
 }
 
@@ -165,8 +234,12 @@ std::string FolderNames::find(const std::string& name) const {
 }
 
 std::string FindFileIgnoringCase(const std::string& folder, const std::string& name) {
+#ifndef _WIN32
+  // A case-sensitive disk answers the exact name at once. Windows would answer any spelling,
+  // so there the listing says which one is on disk.
   const std::string exact = JoinPath(folder, name);
   if (FileExists(exact)) return exact;
+#endif
   const std::string found = FolderNames(folder).find(name);
   return found.empty() ? std::string() : JoinPath(folder, found);
 }
@@ -224,7 +297,7 @@ void AtomicFile::Commit(bool sync) {
   // Only a plain file or a link is ever replaced: a device, pipe or socket standing at the
   // name is not ours to take away (and a folder refuses the rename by itself).
   std::error_code statusError;
-  switch (fs::symlink_status(path_, statusError).type()) {
+  switch (fs::symlink_status(NativePath(path_), statusError).type()) {
     case fs::file_type::block:
     case fs::file_type::character:
     case fs::file_type::fifo:
@@ -245,9 +318,14 @@ void RenameWithoutReplacing(const std::string& from, const std::string& to) {
   }
 }
 
+void RenameOver(const std::string& from, const std::string& to, bool sync,
+                const std::string& action) {
+  if (std::error_code error = RenameReplacing(from, to, sync)) throw FileError(action, to, error);
+}
+
 void RemoveFile(const std::string& path) {
   std::error_code error;
-  fs::remove(path, error);
+  fs::remove(NativePath(path), error);
   if (error) throw FileError("delete", path, error);
 }
 
@@ -260,10 +338,10 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, bool s
 void CopyFileAtomically(const std::string& from, const std::string& to) {
   const std::string action = "copy '" + from + "' to";
   std::error_code error;
-  const fs::perms permissions = fs::status(from, error).permissions();
+  const fs::perms permissions = fs::status(NativePath(from), error).permissions();
   std::ifstream in;
   if (!error) {
-    in.open(from, std::ios::binary);
+    in.open(NativePath(from), std::ios::binary);
     if (!in) error = std::error_code(errno, std::generic_category());
   }
   if (error) throw FileError(action, to, error);
@@ -301,9 +379,18 @@ std::string DefaultUnknownsLog() { return DriveRoot() + "unknowns.txt"; }
 std::string ProgramFolder() {
   std::error_code ec;
 #ifdef _WIN32
-  // Windows: the module path would come from GetModuleFileNameW; the current folder
-  // stands in until the Windows build needs it.
-  return fs::current_path(ec).string();
+  std::wstring module(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+    if (length == 0) return PathText(fs::current_path(ec)).value_or(".");
+    if (length < module.size()) {
+      module.resize(length);
+      break;
+    }
+    module.resize(module.size() * 2);  // cut short: ask again with room to spare
+  }
+  return FolderText(fs::path(module).parent_path()).value_or(".");
 #else
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (ec) return fs::current_path(ec).string();

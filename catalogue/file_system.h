@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -25,6 +26,24 @@ inline constexpr char kPathSeparator =
 #else
     '/';
 #endif
+
+// Path texts are bytes, as the system gives them to the program. On Windows they are in the
+// ANSI code page: the encoding of the program's arguments and of the system's narrow calls,
+// and the one in which names from the designs' home platform were always stored, so the pages
+// show a name byte for byte as the player's own system spells it. NativePath and PathText
+// convert between such texts and the system's UTF-16 names explicitly, because the standard
+// library's own narrow conversion on Windows assumes UTF-8. On POSIX both pass the bytes
+// through unchanged.
+std::filesystem::path NativePath(const std::string& text);
+// The text of path; nullopt when one of its characters has no spelling in the ANSI code page
+// (the name does not come back unchanged), as for a Cyrillic name on a Western system.
+std::optional<std::string> PathText(const std::filesystem::path& path);
+// The text of a folder's path as PathText gives it, else, on Windows, the text of its short
+// (8.3) alias when the volume keeps one; nullopt when neither spells it. For the folders the
+// program only finds (its own, the user's data folder), where any name that reaches them will do.
+std::optional<std::string> FolderText(const std::filesystem::path& folder);
+// The path text SQLite and libzip take: UTF-8 on Windows, the bytes themselves on POSIX.
+std::string LibraryPathText(const std::string& text);
 
 // Our error for a failed system call: "cannot ACTION 'PATH': CAUSE", the cause in the
 // system's words ("cannot write page '/home/ann/rideindex.htm': Permission denied").
@@ -65,7 +84,9 @@ struct FolderEntry {
 
 // Calls visit for every entry directly in folder, in the platform's order, never recursing.
 // A link is reported as kLink and never followed: whoever wants what it points at asks
-// (FileExists). A missing or unreadable folder has no entries.
+// (FileExists). A missing or unreadable folder has no entries. An entry whose name has no
+// spelling as a path text (PathText) is not reported: the program could neither show nor
+// open it by that name, so it leaves the file alone.
 void ForEachEntry(const std::string& folder, const std::function<void(const FolderEntry&)>& visit);
 
 // True for a plain file, or a link to one: the entries the program reads as designs.
@@ -144,6 +165,13 @@ void CopyFileAtomically(const std::string& from, const std::string& to);
 // "File exists"). Throws FileError("rename 'FROM' to", to, cause).
 void RenameWithoutReplacing(const std::string& from, const std::string& to);
 
+// Renames from over to, replacing a file standing there in one step, so that at every moment
+// to names the old file or the new one (rename on POSIX, MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING on Windows). With sync the rename is on the disk when this
+// returns (the folder flushed, or MOVEFILE_WRITE_THROUGH). Throws FileError(action, to, cause).
+void RenameOver(const std::string& from, const std::string& to, bool sync,
+                const std::string& action);
+
 // Deletes the file at path when there is one. Throws FileError("delete", path, cause).
 void RemoveFile(const std::string& path);
 
@@ -153,7 +181,9 @@ std::string DriveRoot();
 // The default unknown ride type log: DriveRoot() + "unknowns.txt".
 std::string DefaultUnknownsLog();
 
-// The folder that holds the running program file.
+// The folder that holds the running program file, from the system's record of the module
+// (GetModuleFileNameW on Windows, /proc/self/exe on Linux); the current folder when the
+// system cannot say.
 std::string ProgramFolder();
 
 }  // namespace velodex

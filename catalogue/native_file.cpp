@@ -1,8 +1,10 @@
-// The system calls behind the file-system seam: POSIX, and Windows (not tested yet).
+// The system calls behind the file-system seam: POSIX, and Windows.
 #include "catalogue/native_file.h"
 
 #include <algorithm>
 #include <cerrno>
+
+#include "catalogue/file_system.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -21,14 +23,22 @@ namespace fs = std::filesystem;
 
 std::error_code LastError() {
 #ifdef _WIN32
-  return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+  // Told by the POSIX cause the system's code stands for where there is one, so that a cause
+  // reads the same on every platform and as the C runtime's own errors do ("No such file or
+  // directory"); a code without one keeps the system's words.
+  const std::error_code code(static_cast<int>(GetLastError()), std::system_category());
+  const std::error_condition cause = code.default_error_condition();
+  if (cause.category() == std::generic_category()) {
+    return std::error_code(cause.value(), std::generic_category());
+  }
+  return code;
 #else
   return std::error_code(errno, std::generic_category());
 #endif
 }
 
 #ifdef _WIN32
-static std::wstring Wide(const std::string& path) { return fs::path(path).wstring(); }
+static std::wstring Wide(const std::string& path) { return NativePath(path).native(); }
 
 std::error_code CreateNewFile(const std::string& path, std::intptr_t& handle) {
   HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 
 namespace velodex {
 namespace {
@@ -122,7 +123,7 @@ SqliteConnection::SqliteConnection(const std::string& path, OpenMode mode, int b
   const int flags = mode == OpenMode::kReadOnly ? SQLITE_OPEN_READONLY
                     : mode == OpenMode::kCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
                                                 : SQLITE_OPEN_READWRITE;
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  const int rc = sqlite3_open_v2(LibraryPathText(path).c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     const std::string cause = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     close();

@@ -58,7 +58,9 @@ long ReadWholeFile(const std::string& path, uint8_t* buffer, size_t capacity,
 #ifdef _WIN32
   int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
   if (fd < 0) {
-    error = std::error_code(errno, std::generic_category());
+    // Windows refuses to open a folder as a file with "Permission denied"; say what it is.
+    error = errno == EACCES && IsDirectory(path) ? NotAPlainFile(true)
+                                                 : std::error_code(errno, std::generic_category());
     return 0;
   }
   struct _stat64 info {};

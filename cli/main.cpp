@@ -14,7 +14,13 @@
 #include "cli/terminal_front_end.h"
 #include "run/catalogue_run.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -65,12 +71,33 @@ std::string TrimFolder(std::string folder) {
   return folder;
 }
 
+// An existing folder, tested through the file-system seam so that a name is read in the
+// same code page as every other path text.
+const CLI::Validator kExistingFolder(
+    [](std::string& text) {
+      return IsDirectory(text) ? std::string() : "Directory does not exist: " + text;
+    },
+    "DIR");
+
 bool IsTerminal(std::FILE* stream) {
 #ifndef _WIN32
   return isatty(fileno(stream)) != 0;
 #else
-  (void)stream;
-  return false;
+  return _isatty(_fileno(stream)) != 0;
+#endif
+}
+
+// The progress line is redrawn in place with "erase to end of line", which a Windows console
+// understands only once asked to; a console that cannot be asked shows the status lines only.
+bool CanRedrawInPlace(std::FILE* stream) {
+  if (!IsTerminal(stream)) return false;
+#ifdef _WIN32
+  const HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return GetConsoleMode(console, &mode) &&
+         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+#else
+  return true;
 #endif
 }
 
@@ -91,7 +118,7 @@ int main(int argc, char** argv) {
 
   app.add_option("FOLDER", folder, "Folder holding the designs (.td4) or archives (.zip)")
       ->required()
-      ->check(CLI::ExistingDirectory);
+      ->check(kExistingFolder);
   app.add_option("--rides-per-page", options.ridesPerPageText,
                  "Designs per ride type page (empty: 10)")
       ->capture_default_str();
@@ -117,7 +144,7 @@ int main(int argc, char** argv) {
   app.add_option("--database-dir", databaseDir,
                  "Folder holding velodex.mdb (default: the program's folder, or the per-user "
                  "data folder when that is not writable)")
-      ->check(CLI::ExistingDirectory);
+      ->check(kExistingFolder);
   app.add_option("--unknowns-log", unknownsLog, "Log of unknown ride type codes")
       ->capture_default_str();
   app.add_option("--password", password,
@@ -134,7 +161,7 @@ int main(int argc, char** argv) {
   options.folderText = TrimFolder(folder);
   options.descending = !ascending;
 
-  const bool interactive = IsTerminal(stderr);
+  const bool interactive = CanRedrawInPlace(stderr);
   TerminalProgress progress(stdout, stderr, interactive);
   TerminalPrompts prompts(password, IsTerminal(stdin));
   NoWindows windows;

@@ -2,7 +2,12 @@
 
 #include <iostream>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -95,7 +100,12 @@ std::optional<std::string> TerminalPrompts::askText(const std::string& prompt) {
   const bool got = static_cast<bool>(std::getline(std::cin, answer));
   if (canHide) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 #else
+  const HANDLE console = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD saved = 0;
+  const bool canHide = GetConsoleMode(console, &saved) != 0;
+  if (canHide) SetConsoleMode(console, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
   const bool got = static_cast<bool>(std::getline(std::cin, answer));
+  if (canHide) SetConsoleMode(console, saved);
 #endif
   std::fputc('\n', stderr);
   if (!got) return std::nullopt;

@@ -152,7 +152,7 @@ ExtractionFolder::~ExtractionFolder() = default;
 Written ExtractionFolder::open(const std::string& path) {
   path_ = path;
   std::error_code error;
-  fs::create_directory(path, error);
+  fs::create_directory(NativePath(path), error);
   if (IsDirectory(path)) return std::nullopt;
   if (!error) error = std::make_error_code(std::errc::not_a_directory);
   return WriteFailure{FileError("make", path, error).what()};
@@ -160,7 +160,7 @@ Written ExtractionFolder::open(const std::string& path) {
 
 ExtractionFolder::Entry ExtractionFolder::lookup(const std::string& name) const {
   std::error_code error;
-  switch (fs::symlink_status(JoinPath(path_, name), error).type()) {
+  switch (fs::symlink_status(NativePath(JoinPath(path_, name)), error).type()) {
     case fs::file_type::not_found:
       return Entry::kNone;
     case fs::file_type::regular:

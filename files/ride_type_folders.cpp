@@ -23,8 +23,8 @@ void MakeRideTypeFolders(const std::string& folder, CatalogueDatabase& database)
   for (; !rideTypes.atEnd(); rideTypes.moveNext()) {
     const std::string path = JoinPath(folder, FieldText(rideTypes, "Ride_Name"));
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(path, ec))) continue;
-    fs::create_directory(path, ec);
+    if (fs::exists(fs::symlink_status(NativePath(path), ec))) continue;
+    fs::create_directory(NativePath(path), ec);
     if (ec) throw FileError("make the ride type folder", path, ec);
   }
   rideTypes.close();

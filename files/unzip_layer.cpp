@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/file_system.h"
 #include "files/extraction_folder.h"
 
 namespace velodex {
@@ -324,7 +325,7 @@ class Extraction {
 
 int Wiz_SingleEntryUnzip(const DCL& options, USERFUNCTIONS& callbacks, const UnzipLimits& limits) {
   int zipError = ZIP_ER_OK;
-  ZipArchive archive(zip_open(options.lpszZipFN.c_str(), ZIP_RDONLY, &zipError));
+  ZipArchive archive(zip_open(LibraryPathText(options.lpszZipFN).c_str(), ZIP_RDONLY, &zipError));
   if (!archive) {
     Print(callbacks, "error: cannot open " + options.lpszZipFN + ": " + ZipErrorText(zipError));
     return OpenErrorCode(zipError);

@@ -41,10 +41,10 @@ void RemoveLeftovers(const std::string& folder, const std::set<std::string>& bef
   for (const std::string& name : PlainFiles(folder)) {
     if (before.count(name) != 0) continue;
     std::error_code ec;
-    fs::remove(JoinPath(folder, name), ec);
+    fs::remove(NativePath(JoinPath(folder, name)), ec);
   }
   std::error_code ec;
-  if (fs::is_empty(folder, ec) && !ec) fs::remove(folder, ec);
+  if (fs::is_empty(NativePath(folder), ec) && !ec) fs::remove(NativePath(folder), ec);
 }
 
 // The password routine. Asks once per call unless the user already declined in this
@@ -121,14 +121,14 @@ std::string PrepareExtractionFolder(const std::string& folder) {
   const std::string extractionFolder = JoinPath(folder, kExtractionFolderName);
   std::error_code ec;
   if (IsDirectory(extractionFolder)) {
-    if (!fs::is_empty(extractionFolder, ec) || ec) {
+    if (!fs::is_empty(NativePath(extractionFolder), ec) || ec) {
       throw Error("the extraction folder '" + extractionFolder +
                   "' is left over from an earlier run and still holds files; move them "
                   "somewhere safe, delete the folder and run again");
     }
-    fs::remove(extractionFolder, ec);
+    fs::remove(NativePath(extractionFolder), ec);
   }
-  if (!fs::create_directory(extractionFolder, ec) || ec) {
+  if (!fs::create_directory(NativePath(extractionFolder), ec) || ec) {
     if (ec) throw FileError("make the extraction folder", extractionFolder, ec);
     throw Error("cannot make the extraction folder '" + extractionFolder +
                 "': a file of that name exists");
@@ -138,7 +138,7 @@ std::string PrepareExtractionFolder(const std::string& folder) {
 
 void RemoveExtractionFolder(const std::string& extractionFolder) {
   std::error_code ec;
-  fs::remove(extractionFolder, ec);
+  fs::remove(NativePath(extractionFolder), ec);
   if (ec) throw FileError("remove the extraction folder", extractionFolder, ec);
 }
 

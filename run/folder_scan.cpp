@@ -29,7 +29,7 @@ void SkipOnFailure(Step&& step) {
 }
 
 void AppendUnknownLine(const std::string& logPath, int code, const std::string& name) {
-  std::ofstream log(logPath, std::ios::binary | std::ios::app);
+  std::ofstream log(NativePath(logPath), std::ios::binary | std::ios::app);
   if (!log) throw FileError("append to", logPath, errno);
   log << code << ' ' << name << "\r\n";
   log.close();
@@ -41,7 +41,7 @@ void DeleteExtractedFiles(const std::string& folder) {
   ForEachEntry(folder, [&](const FolderEntry& entry) {
     if (entry.kind != EntryKind::kFile) return;
     std::error_code ignored;
-    std::filesystem::remove(JoinPath(folder, entry.name), ignored);
+    std::filesystem::remove(NativePath(JoinPath(folder, entry.name)), ignored);
   });
 }
 
@@ -77,7 +77,7 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
 }  // namespace
 
 AuthorInfo ReadAuthorFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(NativePath(path), std::ios::binary);
   if (!in) throw FileError("read", path, errno);
   const std::string text(std::istreambuf_iterator<char>(in), {});
   AuthorInfo info;
