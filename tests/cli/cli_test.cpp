@@ -1,11 +1,15 @@
 // velodex-cli as a user meets it: its exit status, its messages and its last line.
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "catalogue/catalogue_database.h"
+#include "catalogue/file_system.h"
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"
 
@@ -22,6 +26,25 @@ struct CliResult {
   std::string err;
 };
 
+#ifdef _WIN32
+// One argument for the program's command line: in double quotes, a quote inside escaped,
+// and the backslashes before a quote (the closing one included) doubled.
+std::string Quote(const std::string& text) {
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : text) {
+    if (c == '\\') {
+      ++backslashes;
+    } else {
+      if (c == '"') quoted.append(backslashes + 1, '\\');
+      backslashes = 0;
+    }
+    quoted += c;
+  }
+  quoted.append(backslashes, '\\');
+  return quoted + "\"";
+}
+#else
 std::string Quote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {
@@ -33,6 +56,7 @@ std::string Quote(const std::string& text) {
   }
   return quoted + "'";
 }
+#endif
 
 class VelodexCli : public ::testing::Test {
  protected:
@@ -43,15 +67,28 @@ class VelodexCli : public ::testing::Test {
   }
 
   CliResult Run(const std::string& arguments, bool withDatabase = true) {
-    std::string command = std::string(VELODEX_CLI_PATH) + " " + arguments;
+    std::string command = Quote(JoinPath(ProgramFolder(), VELODEX_CLI_NAME)) + " " + arguments;
     if (withDatabase) command += " --database-dir " + Quote(db_);
     command += " --unknowns-log " + Quote(temp_ / "unknowns.txt");
+    CliResult result;
+#ifdef _WIN32
+    command += " <NUL >" + Quote(temp_ / "out.txt") + " 2>" + Quote(temp_ / "err.txt");
+    // The command interpreter drops the first and last quote of a line that starts with one.
+    result.status = std::system(("\"" + command + "\"").c_str());
+    // The console's text ends its lines in CR LF; the tests read them as lines.
+    const auto lines = [](std::string text) {
+      for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+      return text;
+    };
+    result.out = lines(ReadFile(temp_ / "out.txt"));
+    result.err = lines(ReadFile(temp_ / "err.txt"));
+#else
     command += " </dev/null >" + Quote(temp_ / "out.txt") + " 2>" + Quote(temp_ / "err.txt");
     const int raw = std::system(command.c_str());
-    CliResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     result.out = ReadFile(temp_ / "out.txt");
     result.err = ReadFile(temp_ / "err.txt");
+#endif
     return result;
   }
 
@@ -76,24 +113,24 @@ TEST_F(VelodexCli, EndsAsTheRunEndedWithItsStatusAndLastLine) {
     std::string err;      // what standard error holds
   };
   const Case cases[] = {
-      {"", true, 0, "Done - Look at " + designs_ + "/simpleindex.htm", ""},
-      {"--separate --", true, 0, "Done - Look at " + designs_ + "/rideindex.htm", ""},
+      {"", true, 0, "Done - Look at " + JoinPath(designs_, "simpleindex.htm"), ""},
+      {"--separate --", true, 0, "Done - Look at " + JoinPath(designs_, "rideindex.htm"), ""},
       {"", false, 1, "Compacting Database", "No Ride files found\n"},
       {"--hyperlinks ", false, 1, "Compacting Database", "No Files found\n"},
       {"--zip ", false, 1, "Compacting Database", "No Files found\n"},
       {"--sort Bogus ", true, 3, "Reading Tracks",
        "velodex-cli: cannot open query 'SELECT * From velodex ORDER BY Bogus DESC;' in "
        "catalogue '" +
-           db_ + "/velodex.mdb': no such column: Bogus\n"},
+           JoinPath(db_, "velodex.mdb") + "': no such column: Bogus\n"},
   };
   for (const Case& c : cases) {
     fs::remove_all(designs_);
     fs::create_directory(designs_);
-    if (c.designs) WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+    if (c.designs) WriteDesignFile(JoinPath(designs_, "A.td4"), DesignParams{});
     // "--" marks a folder given with a trailing separator, which is dropped.
     const bool trailing = c.arguments.ends_with("--");
     CliResult r = Run(c.arguments.substr(0, c.arguments.size() - (trailing ? 2 : 0)) +
-                      Quote(designs_ + (trailing ? "/" : "")));
+                      Quote(designs_ + (trailing ? std::string(1, kPathSeparator) : "")));
     EXPECT_EQ(r.status, c.status) << c.arguments << r.err;
     EXPECT_EQ(LastLine(r.out), c.lastOut) << c.arguments;
     EXPECT_EQ(r.err, c.err) << c.arguments;
@@ -101,6 +138,9 @@ TEST_F(VelodexCli, EndsAsTheRunEndedWithItsStatusAndLastLine) {
 }
 
 TEST_F(VelodexCli, AnUnreadableDesignIsNamedOnStandardErrorAndTheRunGoesOn) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no file that opens and fails to read";
+#endif
   if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no file that fails to read";
   WriteDesignFile(designs_ + "/A.td4", DesignParams{});
   fs::create_symlink("/proc/self/mem", designs_ + "/B.td4");
@@ -136,12 +176,12 @@ TEST_F(VelodexCli, HelpDocumentsEveryOptionAndTheExitCodes) {
 }
 
 TEST_F(VelodexCli, AFailureIsReportedWithItsCauseAndStatusThree) {
-  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
-  fs::remove(db_ + "/velodex.mdb");
+  WriteDesignFile(JoinPath(designs_, "A.td4"), DesignParams{});
+  fs::remove(JoinPath(db_, "velodex.mdb"));
   CliResult r = Run(Quote(designs_));
   EXPECT_EQ(r.status, 3);
-  EXPECT_NE(r.err.find(db_ + "/velodex.mdb"), std::string::npos) << r.err;
-  EXPECT_TRUE(fs::exists(designs_ + "/A.td4"));
+  EXPECT_NE(r.err.find(JoinPath(db_, "velodex.mdb")), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::exists(JoinPath(designs_, "A.td4")));
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/file_system.h"
+
 namespace velodex::testing {
 
 struct Member {
@@ -34,7 +36,7 @@ struct Member {
 // Writes an archive holding members; a name ending in "/" is stored as a folder.
 inline void WriteArchive(const std::string& path, const std::vector<Member>& members) {
   int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip_t* archive = zip_open(LibraryPathText(path).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   ASSERT_NE(archive, nullptr) << path;
   for (const Member& member : members) {
     zip_int64_t index;

@@ -19,6 +19,7 @@ namespace {
 
 using testing::ListFolder;
 using testing::Member;
+using testing::PathIn;
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteArchive;
@@ -29,7 +30,7 @@ using Files = std::vector<std::string>;
 // True when libzip itself accepts password for a member (the check value matches).
 bool OpensWith(const std::string& path, const std::string& password, zip_uint64_t index = 0) {
   int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  zip_t* archive = zip_open(LibraryPathText(path).c_str(), ZIP_RDONLY, &error);
   if (archive == nullptr) return false;
   zip_file_t* file = zip_fopen_index_encrypted(archive, index, 0, password.c_str());
   if (file != nullptr) zip_fclose(file);
@@ -86,7 +87,7 @@ class Unzip {
 
 TEST(WizSingleEntryUnzip, PutsEveryMemberDirectlyIntoTheFolderReplacingFilesOfTheSameName) {
   Unzip u;
-  WriteFile(u.extraction + "/a.td4", "old");
+  WriteFile(PathIn(u.extraction, "a.td4"), "old");
   WriteArchive(u.archive, {{"tracks/", ""},
                            {"tracks/a.td4", "first"},
                            {"other/a.td4", "alpha"},
@@ -95,8 +96,8 @@ TEST(WizSingleEntryUnzip, PutsEveryMemberDirectlyIntoTheFolderReplacingFilesOfTh
                            {"dos\\style\\d.td4", "delta"}});
   EXPECT_EQ(u.run(), PK_OK);
   EXPECT_EQ(u.extracted(), (Files{"a.td4", "b.td4", "c.td4", "d.td4"}));
-  EXPECT_EQ(ReadFile(u.extraction + "/a.td4"), "alpha");
-  EXPECT_EQ(ReadFile(u.extraction + "/c.td4"), std::string(5000, 'c'));
+  EXPECT_EQ(ReadFile(PathIn(u.extraction, "a.td4")), "alpha");
+  EXPECT_EQ(ReadFile(PathIn(u.extraction, "c.td4")), std::string(5000, 'c'));
   EXPECT_EQ(u.printed[0], "  inflating: a.td4\n");
   EXPECT_EQ(ListFolder(u.temp.path()), (Files{"archive.zip", "quilltemp"}));
 }
@@ -182,19 +183,21 @@ TEST(WizSingleEntryUnzip, GivesEachArchiveItsCodeAndKeepsEveryFileInsideTheFolde
 TEST(WizSingleEntryUnzip, NeverWritesThroughALinkOrOverAFolderInTheWay) {
   Unzip u;
   WriteFile(u.temp / "victim.txt", "the user's file");
-  fs::create_symlink(u.temp / "victim.txt", u.extraction + "/a.td4");
-  fs::create_symlink(u.temp / "missing.txt", u.extraction + "/b.td4");
-  fs::create_directory(u.extraction + "/c.td4");
+  const bool linked = testing::MakeLink(u.temp / "victim.txt", PathIn(u.extraction, "a.td4")) &&
+                      testing::MakeLink(u.temp / "missing.txt", PathIn(u.extraction, "b.td4"));
+  fs::create_directory(PathIn(u.extraction, "c.td4"));
   WriteArchive(
       u.archive,
       {{"a.td4", "hostile"}, {"b.td4", "hostile"}, {"c.td4", "hostile"}, {"d.td4", "fine"}});
   EXPECT_EQ(u.run(), PK_WARN);
   EXPECT_EQ(ReadFile(u.temp / "victim.txt"), "the user's file");
   EXPECT_FALSE(fs::exists(u.temp / "missing.txt"));
-  EXPECT_TRUE(fs::is_symlink(u.extraction + "/a.td4"));
-  EXPECT_TRUE(fs::is_symlink(u.extraction + "/b.td4"));
-  EXPECT_TRUE(fs::is_directory(u.extraction + "/c.td4"));
-  EXPECT_EQ(ReadFile(u.extraction + "/d.td4"), "fine");
+  if (linked) {
+    EXPECT_TRUE(fs::is_symlink(PathIn(u.extraction, "a.td4")));
+    EXPECT_TRUE(fs::is_symlink(PathIn(u.extraction, "b.td4")));
+  }
+  EXPECT_TRUE(fs::is_directory(PathIn(u.extraction, "c.td4")));
+  EXPECT_EQ(ReadFile(PathIn(u.extraction, "d.td4")), "fine");
 }
 
 // An archive with two members encrypted by "secret" and one plain one; made again until a
@@ -245,7 +248,7 @@ TEST(WizSingleEntryUnzip, AsksForPasswordsUpToThreeTimesPerMemberAndReusesAGoodO
       EXPECT_EQ(asked, c.asked) << encryption;
       EXPECT_EQ(u.extracted(), c.files) << encryption;
       if (c.code == PK_OK) {
-        EXPECT_EQ(ReadFile(u.extraction + "/b.td4"), "bravo bravo");
+        EXPECT_EQ(ReadFile(PathIn(u.extraction, "b.td4")), "bravo bravo");
       }
     }
     // Every member refused for its password gives the code of its own.

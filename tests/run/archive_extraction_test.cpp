@@ -25,6 +25,7 @@ namespace {
 
 using testing::ListFolder;
 using testing::Member;
+using testing::PathIn;
 using testing::ReadFile;
 using testing::RunHarness;
 using testing::WriteArchive;
@@ -65,20 +66,21 @@ class ArchiveRun : public ::testing::Test {
   // one with a bad design, and a loose design the archive mode must leave alone.
   void WriteCollection() {
     const std::string& d = h.designs;
-    WriteArchive(d + "/Pack A.zip",
+    WriteArchive(PathIn(d, "Pack A.zip"),
                  {{"tracks/", ""},
                   {"tracks/Loop.td4", Design(kWooden, 70)},
                   {"tracks/deep/er/Spiral.td4", Design(kSteelTwister)},
                   {"info/author.txt", "Ann\r\nfan mail welcome\r\nhttp://example.com/ann/\r\n"}});
-    WriteArchive(d + "/Pack B.zip", {{"Loop.td4", Design(kSteel, 60)}});
-    WriteArchive(d + "/Pack C.zip", {{"author.txt", "Cy\r\n"}, {"Top.td4", Design(kCorkscrew)}});
-    WriteArchive(d + "/Pack D.zip",
+    WriteArchive(PathIn(d, "Pack B.zip"), {{"Loop.td4", Design(kSteel, 60)}});
+    WriteArchive(PathIn(d, "Pack C.zip"),
+                 {{"author.txt", "Cy\r\n"}, {"Top.td4", Design(kCorkscrew)}});
+    WriteArchive(PathIn(d, "Pack D.zip"),
                  {{"AUTHOR.TXT", "Dee\ndee@example.com\n"}, {"Mail.td4", Design(kSteel)}});
-    WriteArchive(d + "/Pack E.zip", {{"author.txt", ""}, {"Quiet.td4", Design(kWooden)}});
-    WriteArchive(d + "/Readme Only.zip", {{"readme.txt", "no designs here"}});
-    WriteArchive(d + "/With Bad.zip",
+    WriteArchive(PathIn(d, "Pack E.zip"), {{"author.txt", ""}, {"Quiet.td4", Design(kWooden)}});
+    WriteArchive(PathIn(d, "Readme Only.zip"), {{"readme.txt", "no designs here"}});
+    WriteArchive(PathIn(d, "With Bad.zip"),
                  {{"Broken.td4", Design(kSteel).substr(0, 90)}, {"Good.td4", Design(kWooden)}});
-    WriteFile(d + "/Loose.td4", Design(kWooden));
+    WriteFile(PathIn(d, "Loose.td4"), Design(kWooden));
   }
 
   const Files kArchives = {"Pack A.zip", "Pack B.zip",      "Pack C.zip",  "Pack D.zip",
@@ -89,7 +91,7 @@ class ArchiveRun : public ::testing::Test {
 
 TEST_F(ArchiveRun, CataloguesEachArchivesDesignsWithItsNameAndAuthor) {
   // Loose designs are not read: without archives the run ends with its message.
-  WriteFile(h.designs + "/Loose.td4", Design(kWooden));
+  WriteFile(PathIn(h.designs, "Loose.td4"), Design(kWooden));
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kEmptyFolder);
   ASSERT_EQ(h.prompts.messages.size(), 1u);
   EXPECT_EQ(h.prompts.messages[0].text, "No Files found");
@@ -118,9 +120,9 @@ TEST_F(ArchiveRun, CataloguesEachArchivesDesignsWithItsNameAndAuthor) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(ListFolder(h.designs), left);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
-            "Done - Look at " + h.designs + "/simpleindex.htm");
+            "Done - Look at " + PathIn(h.designs, "simpleindex.htm"));
   // The page has the author and archive columns; the loose design is not on it.
-  const std::string page = ReadFile(h.designs + "/simpleindex.htm");
+  const std::string page = ReadFile(PathIn(h.designs, "simpleindex.htm"));
   EXPECT_NE(page.find("<TD>Author</TD><TD>Zip File Name</TD></TR>\r\n"), std::string::npos);
   EXPECT_NE(page.find("<a href=\"Pack A.zip\">Pack A.zip</a>"), std::string::npos);
   EXPECT_EQ(page.find("Loose.td4"), std::string::npos);
@@ -132,7 +134,7 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderItself) {
   h.options.ridesPerPageText = "2";
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
-            "Done - Look at " + h.designs + "/rideindex.htm");
+            "Done - Look at " + PathIn(h.designs, "rideindex.htm"));
   // Wooden has three designs (two pages), Steel two (one page); no ride type folder.
   for (const char* page : {"rideindex.htm", "Wooden0.htm", "Wooden2.htm", "Steel.htm",
                            "Steel_Twister.htm", "Corkscrew.htm"}) {
@@ -144,12 +146,12 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderItself) {
 }
 
 TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
-  WriteFile(h.designs + "/A Fake.zip", "not an archive at all");
-  WriteArchive(h.designs + "/B Odd.zip",
+  WriteFile(PathIn(h.designs, "A Fake.zip"), "not an archive at all");
+  WriteArchive(PathIn(h.designs, "B Odd.zip"),
                {{"Odd.td4", Design(kSteel)},
                 {"Odd Link.td4", "Odd.td4", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u}});
-  WriteFile(h.designs + "/C Cut.zip", ReadFile(h.designs + "/B Odd.zip").substr(0, 60));
-  WriteArchive(h.designs + "/D Fine.zip", {{"Fine.td4", Design(kWooden)}});
+  WriteFile(PathIn(h.designs, "C Cut.zip"), ReadFile(PathIn(h.designs, "B Odd.zip")).substr(0, 60));
+  WriteArchive(PathIn(h.designs, "D Fine.zip"), {{"Fine.td4", Design(kWooden)}});
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   Files shown;
@@ -162,13 +164,13 @@ TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
   EXPECT_EQ(Rows(h),
             (std::vector<Files>{{"Odd.td4", "B Odd.zip", "Anonymous", "none", "Steel"},
                                 {"Fine.td4", "D Fine.zip", "Anonymous", "none", "Wooden"}}));
-  EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
+  EXPECT_FALSE(fs::exists(PathIn(h.designs, "quilltemp")));
 }
 
 TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
   WriteFile(h.temp / "victim.td4", "the user's file");
   const std::string before = ReadFile(h.temp / "victim.td4");
-  WriteArchive(h.designs + "/Hostile.zip",
+  WriteArchive(PathIn(h.designs, "Hostile.zip"),
                {{"../victim.td4", Design(kWooden)},
                 {"../../../../../../../../tmp/Deep.td4", Design(kSteel)},
                 {"/etc/Abs.td4", Design(kCorkscrew)},
@@ -192,22 +194,22 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
 }
 
 TEST_F(ArchiveRun, ALeftoverExtractionFolderIsMadeAfreshOnlyWhenEmpty) {
-  WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
-  fs::create_directory(h.designs + "/quilltemp");
-  WriteFile(h.designs + "/quilltemp/keep.td4", "someone's file");
+  WriteArchive(PathIn(h.designs, "Pack.zip"), {{"Loop.td4", Design(kWooden)}});
+  fs::create_directory(PathIn(h.designs, "quilltemp"));
+  WriteFile(PathIn(h.designs, "quilltemp/keep.td4"), "someone's file");
   try {
     RunCatalogue(h.context);
     ADD_FAILURE() << "the run went on";
   } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find(h.designs + "/quilltemp"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find(PathIn(h.designs, "quilltemp")), std::string::npos);
   }
-  EXPECT_EQ(ReadFile(h.designs + "/quilltemp/keep.td4"), "someone's file");
+  EXPECT_EQ(ReadFile(PathIn(h.designs, "quilltemp/keep.td4")), "someone's file");
   EXPECT_TRUE(h.catalogueRows().empty());
 
-  fs::remove(h.designs + "/quilltemp/keep.td4");
+  fs::remove(PathIn(h.designs, "quilltemp/keep.td4"));
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(Rows(h).size(), 1u);
-  EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
+  EXPECT_FALSE(fs::exists(PathIn(h.designs, "quilltemp")));
 }
 
 Files FileNames(RunHarness& h) {
@@ -239,7 +241,7 @@ TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveUntilTheUserDeclines) {
 }
 
 TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
-  WriteArchive(h.designs + "/Locked.zip",
+  WriteArchive(PathIn(h.designs, "Locked.zip"),
                {{"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_AES_256, "secret"}});
   h.prompts.textAnswers = {std::string("wrong"), std::string("wrong"), std::string("wrong")};
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
@@ -251,13 +253,13 @@ TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
 }
 
 TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
-  WriteArchive(h.designs + "/Pack.zip",
+  WriteArchive(PathIn(h.designs, "Pack.zip"),
                {{"Open.td4", Design(kSteel)},
                 {"author.txt", "Ann\r\n"},
                 {"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_TRAD_PKWARE, "secret"}});
   h.prompts.askTextFailure = "cannot ask for the password: no terminal";
   EXPECT_THROW(RunCatalogue(h.context), Error);
-  EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
+  EXPECT_FALSE(fs::exists(PathIn(h.designs, "quilltemp")));
   EXPECT_EQ(ListFolder(h.designs), Files{"Pack.zip"});
 
   // Nothing blocks the next run.
@@ -266,7 +268,6 @@ TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(FileNames(h), (Files{"Open.td4", "Secret.td4"}));
 }
-
 
 TEST(ArchiveCallbacks, ThePasswordRoutineStoresTheAnswerInTheClearedBuffer) {
   RunHarness h;

@@ -11,12 +11,14 @@
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"
 
 namespace velodex {
 namespace {
 
+using testing::PathIn;
 using testing::ReadFile;
 using testing::RunHarness;
 using testing::WriteFile;
@@ -28,17 +30,17 @@ void WriteCollection(const RunHarness& h) {
   DesignParams p;
   p.rideTypeCode = 0;
   p.ex = 70;
-  WriteDesignFile(h.designs + "/Alpha.td4", p);
+  WriteDesignFile(PathIn(h.designs, "Alpha.td4"), p);
   p.ex = 60;
-  WriteDesignFile(h.designs + "/BRAVO.TD4", p);
+  WriteDesignFile(PathIn(h.designs, "BRAVO.TD4"), p);
   p.ex = 50;
-  WriteDesignFile(h.designs + "/Charlie.td4", p);
+  WriteDesignFile(PathIn(h.designs, "Charlie.td4"), p);
   p.rideTypeCode = 19;
-  WriteDesignFile(h.designs + "/Delta.td4", p);
+  WriteDesignFile(PathIn(h.designs, "Delta.td4"), p);
   p.rideTypeCode = 21;
-  WriteDesignFile(h.designs + "/Echo.td4", p);
-  WriteFile(h.designs + "/Alpha.tp4", "alpha companion");
-  WriteFile(h.designs + "/Echo.tp4", "echo companion");
+  WriteDesignFile(PathIn(h.designs, "Echo.td4"), p);
+  WriteFile(PathIn(h.designs, "Alpha.tp4"), "alpha companion");
+  WriteFile(PathIn(h.designs, "Echo.tp4"), "echo companion");
 }
 
 bool Exists(const std::string& path) { return fs::exists(path); }
@@ -80,11 +82,11 @@ TEST(RunCatalogue, EachDispatchRowWritesItsPagesFoldersAndCopiesInOrder) {
 
     const std::string& d = h.designs;
     const bool folders = c.separate || c.copy;
-    const std::string page = c.separate ? "/rideindex.htm" : "/simpleindex.htm";
+    const std::string page = c.separate ? "rideindex.htm" : "simpleindex.htm";
     std::vector<std::string> statuses = {"Deleting Records", "Compacting Database",
                                          "Reading Tracks"};
     statuses.insert(statuses.end(), c.writing.begin(), c.writing.end());
-    statuses.insert(statuses.end(), {"Done - ", "Done - Look at " + d + page});
+    statuses.insert(statuses.end(), {"Done - ", "Done - Look at " + JoinPath(d, page)});
     EXPECT_EQ(Statuses(h.progress.events), statuses);
     // Each step's status shows at once.
     EXPECT_EQ(h.progress.events[1], "repaint 3");
@@ -92,8 +94,8 @@ TEST(RunCatalogue, EachDispatchRowWritesItsPagesFoldersAndCopiesInOrder) {
     EXPECT_EQ(h.windows.moves, (std::vector<std::string>{"progress", "quit"}));
     EXPECT_EQ(h.catalogueRows().size(), 5u);
 
-    EXPECT_EQ(Exists(d + "/simpleindex.htm"), !c.separate);
-    EXPECT_EQ(Exists(d + "/rideindex.htm"), c.separate);
+    EXPECT_EQ(Exists(PathIn(d, "simpleindex.htm")), !c.separate);
+    EXPECT_EQ(Exists(PathIn(d, "rideindex.htm")), c.separate);
     for (const char* type : {"Wooden", "Corkscrew", "Unknown"}) {
       EXPECT_EQ(fs::is_directory(d + "/" + type), folders) << type;
     }
@@ -107,7 +109,7 @@ TEST(RunCatalogue, EachDispatchRowWritesItsPagesFoldersAndCopiesInOrder) {
                              "/Corkscrew/Delta.td4", "/Unknown/Echo.td4"}) {
       EXPECT_EQ(Exists(d + copy), c.copy) << copy;
     }
-    EXPECT_FALSE(Exists(d + "/Unknown/Echo.tp4"));
+    EXPECT_FALSE(Exists(PathIn(d, "Unknown/Echo.tp4")));
     for (const char* name : {"Alpha.td4", "BRAVO.TD4", "Charlie.td4", "Delta.td4", "Echo.td4",
                              "Alpha.tp4", "Echo.tp4"}) {
       EXPECT_TRUE(Exists(d + "/" + name)) << name;
@@ -125,16 +127,16 @@ TEST(RunCatalogue, ReplacesEmptyTextsAndSortsAsTheButtonsSay) {
   EXPECT_EQ(h.options.ridesPerPage(), "10");
   EXPECT_EQ(h.options.sortField(), "Rating");
   // Descending by rating: Alpha (ex 7.0) first, then Bravo, Charlie/Delta/Echo.
-  const std::string page = ReadFile(h.designs + "/simpleindex.htm");
+  const std::string page = ReadFile(PathIn(h.designs, "simpleindex.htm"));
   EXPECT_LT(page.find("Alpha.td4"), page.find("BRAVO.td4"));
 
   // Every run starts from an empty catalogue.
-  fs::remove(h.designs + "/Echo.td4");
+  fs::remove(PathIn(h.designs, "Echo.td4"));
   h.options.descending = false;
   h.options.sortFieldText = "File_Name";
   RunCatalogue(h.context);
   EXPECT_EQ(h.catalogueRows().size(), 4u);
-  const std::string ascending = ReadFile(h.designs + "/simpleindex.htm");
+  const std::string ascending = ReadFile(PathIn(h.designs, "simpleindex.htm"));
   EXPECT_LT(ascending.find("Charlie.td4"), ascending.find("Delta.td4"));
   EXPECT_LT(ascending.find("Alpha.td4"), ascending.find("BRAVO.td4"));
 }
@@ -149,9 +151,9 @@ TEST(RunCatalogue, AnUnhandledCodeShowsItsNumberThenCompletesWithAnEmptyCatalogu
   EXPECT_EQ(h.prompts.messages[0].text, "12");
   EXPECT_EQ(h.prompts.messages[0].icon, MessageIcon::kInformation);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
-            "Done - Look at " + h.designs + "/rideindex.htm");
+            "Done - Look at " + PathIn(h.designs, "rideindex.htm"));
   EXPECT_TRUE(h.catalogueRows().empty());
-  EXPECT_FALSE(Exists(h.designs + "/rideindex.htm"));
+  EXPECT_FALSE(Exists(PathIn(h.designs, "rideindex.htm")));
 }
 
 TEST(RunCatalogue, LeavesOnlyTheCatalogueWhateverAnEarlierRunLeft) {
@@ -161,8 +163,8 @@ TEST(RunCatalogue, LeavesOnlyTheCatalogueWhateverAnEarlierRunLeft) {
     SCOPED_TRACE(left);
     RunHarness h;
     WriteCollection(h);
-    const std::string catalogue = h.databaseFolder + "/velodex.mdb";
-    const std::string copy = h.databaseFolder + "/velodex2.mdb";
+    const std::string catalogue = PathIn(h.databaseFolder, "velodex.mdb");
+    const std::string copy = PathIn(h.databaseFolder, "velodex2.mdb");
     const std::string whole = ReadFile(catalogue);
     const bool half = std::string(left) == "half a copy";
     if (std::string(left) == "copy beside the catalogue") {
@@ -189,17 +191,17 @@ TEST(RunCatalogue, FailuresNameWhatFailedAndWhereAndKeepTheDesigns) {
     std::string named;  // in the message, after the harness's folder of designs
   };
   const Case cases[] = {
-      {"no catalogue", [](RunHarness& h) { fs::remove(h.databaseFolder + "/velodex.mdb"); },
+      {"no catalogue", [](RunHarness& h) { fs::remove(PathIn(h.databaseFolder, "velodex.mdb")); },
        "velodex.mdb"},
       {"no such column", [](RunHarness& h) { h.options.sortFieldText = "NoSuchColumn"; },
        "NoSuchColumn"},
       {"page name taken by a folder",
-       [](RunHarness& h) { fs::create_directory(h.designs + "/simpleindex.htm"); },
+       [](RunHarness& h) { fs::create_directory(PathIn(h.designs, "simpleindex.htm")); },
        "simpleindex.htm"},
       // A plain file named like a ride type: no folder is made and the copy fails.
       {"ride type name taken by a file",
        [](RunHarness& h) {
-         WriteFile(h.designs + "/Corkscrew", "the user's file");
+         WriteFile(PathIn(h.designs, "Corkscrew"), "the user's file");
          h.options.copy = true;
        },
        "Corkscrew"},
@@ -217,8 +219,8 @@ TEST(RunCatalogue, FailuresNameWhatFailedAndWhereAndKeepTheDesigns) {
     for (const char* name : {"Alpha.td4", "BRAVO.TD4", "Charlie.td4", "Delta.td4", "Echo.td4"}) {
       EXPECT_TRUE(Exists(h.designs + "/" + name)) << c.name << name;
     }
-    if (fs::is_regular_file(h.designs + "/Corkscrew")) {
-      EXPECT_EQ(ReadFile(h.designs + "/Corkscrew"), "the user's file");
+    if (fs::is_regular_file(PathIn(h.designs, "Corkscrew"))) {
+      EXPECT_EQ(ReadFile(PathIn(h.designs, "Corkscrew")), "the user's file");
     }
   }
 }
@@ -227,7 +229,7 @@ TEST(RunCatalogue, EmptiesALargeCatalogueQuickly) {
   RunHarness h;
   {
     CatalogueDatabase database;
-    database.open(h.databaseFolder + "/velodex.mdb");
+    database.open(PathIn(h.databaseFolder, "velodex.mdb"));
     RecordSet table = database.openTable("velodex");
     for (int i = 0; i < 100000; ++i) {
       table.addNew();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include "catalogue/error.h"
@@ -16,23 +17,45 @@ namespace velodex::testing {
 namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
-  std::string pattern = (fs::temp_directory_path() / "velodex-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw Error("cannot make a temporary folder");
-  path_ = pattern;
+  std::string base = PathText(fs::temp_directory_path()).value_or(".");
+  if (base.size() > 1 && (base.back() == '/' || base.back() == '\\')) base.pop_back();
+  std::mt19937 generator{std::random_device{}()};
+  // A name drawn again while another folder has it; made by this call or not at all.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path =
+        JoinPath(base, "velodex-test-" + std::to_string(generator() % 100000000));
+    std::error_code ec;
+    if (fs::create_directory(NativePath(path), ec)) {
+      path_ = path;
+      return;
+    }
+  }
+  throw Error("cannot make a temporary folder in '" + base + "'");
 }
 
 TempFolder::~TempFolder() {
   std::error_code ec;
   // Tests may leave read-only entries behind; make them removable first.
-  for (auto it = fs::recursive_directory_iterator(path_, ec);
+  for (auto it = fs::recursive_directory_iterator(NativePath(path_), ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (!it->is_symlink())
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
-  fs::remove_all(path_, ec);
+  fs::remove_all(NativePath(path_), ec);
 }
 
-std::string TempFolder::operator/(const std::string& name) const { return path_ + "/" + name; }
+std::string TempFolder::operator/(const std::string& name) const { return PathIn(path_, name); }
+
+std::string PathIn(const std::string& folder, std::string relative) {
+  std::replace(relative.begin(), relative.end(), '/', kPathSeparator);
+  return JoinPath(folder, relative);
+}
+
+bool MakeLink(const std::string& target, const std::string& link) {
+  std::error_code ec;
+  fs::create_symlink(NativePath(target), NativePath(link), ec);
+  return !ec;
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,8 +77,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(NativePath(folder))) {
+    names.push_back(PathText(entry.path().filename()).value_or("?"));
   }
   std::sort(names.begin(), names.end());
   return names;

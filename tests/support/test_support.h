@@ -26,12 +26,20 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + name
+  // PathIn(path(), name)
   std::string operator/(const std::string& name) const;
 
  private:
   std::string path_;
 };
+
+// folder joined with a relative path written with "/", in the platform's separators, as the
+// program itself would spell the path.
+std::string PathIn(const std::string& folder, std::string relative);
+
+// Makes a symbolic link at link to target; false where the system makes none for this user
+// (Windows without the privilege), so a test checks what links do only where they exist.
+bool MakeLink(const std::string& target, const std::string& link);
 
 // Whole-file helpers that fail the current test (and throw) when the file system refuses.
 std::string ReadFile(const std::string& path);
