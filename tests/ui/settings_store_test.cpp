@@ -158,14 +158,6 @@ class SettingsStoreTest : public QObject {
     QVERIFY(!step3.TrackNamesAsHyperlinks->isChecked());
     QVERIFY(!step3.Copy_Tracks_To_Subdirectory->isEnabled());
     QCOMPARE(step3.Copy_Tracks_To_Subdirectory->isChecked(), copyChecked);
-
-    // Unchecking the restored box gives both back.
-    wizard.step1().Form1Next->click();
-    wizard.step2().form2NextStep->click();
-    ClickBox(wizard.step3().Use_Zip_Files);
-    QVERIFY(step3.TrackNamesAsHyperlinks->isEnabled());
-    QVERIFY(step3.Copy_Tracks_To_Subdirectory->isEnabled());
-    QVERIFY(!step3.TrackNamesAsHyperlinks->isChecked());
   }
 
   void storedPathIsUsedOnlyWhenItIsAFolder_data() {
