@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "catalogue/catalogue_database.h"
@@ -110,29 +109,6 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
 }
 
 }  // namespace
-
-AuthorInfo ReadAuthorFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error("cannot read '" + path + "'");
-  const std::string text(std::istreambuf_iterator<char>(in), {});
-  AuthorInfo info;
-  info.author.clear();
-  size_t lineNumber = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    const std::string line = text.substr(start, end == std::string::npos ? end : end - start);
-    if (++lineNumber == 1) {
-      info.author = line;
-    } else {
-      info.link = line;
-    }
-    if (end == std::string::npos) break;
-    // CR LF counts as one line end.
-    start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-  }
-  return info;
-}
 
 void ReadTrackFolder(const RunContext& context, const std::string& folder,
                      const std::string& zipFileName) {
