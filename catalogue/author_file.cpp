@@ -3,10 +3,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
-#include "catalogue/error.h"
+#include "catalogue/file_system.h"
 
 namespace velodex {
 namespace {
@@ -21,7 +20,7 @@ struct FileCloser {
 
 AuthorInfo ReadAuthorFile(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw Error("cannot read '" + path + "': " + std::strerror(errno));
+  if (!file) throw FileError("read", path, errno);
 
   AuthorInfo info;
   info.author.clear();
@@ -53,7 +52,7 @@ AuthorInfo ReadAuthorFile(const std::string& path) {
       }
     }
   }
-  if (std::ferror(file.get())) throw Error("cannot read '" + path + "': " + std::strerror(errno));
+  if (std::ferror(file.get())) throw FileError("read", path, errno);
   if (inLine) endLine();
   return info;
 }

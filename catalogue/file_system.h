@@ -139,6 +139,14 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, bool s
 // Throws FileError("copy 'FROM' to", to, cause) when either side fails.
 void CopyFileAtomically(const std::string& from, const std::string& to);
 
+// True for a name AtomicFile gives its temporary files: any name, ".velodex-", and six
+// letters or digits.
+bool IsAtomicTemporaryName(const std::string& name);
+
+// Removes the temporary files that AtomicFile writers killed midway left directly in folder:
+// plain files with such a name only, never a link or a folder. What cannot be removed stays.
+void RemoveAtomicLeftovers(const std::string& folder);
+
 // The stand-in for the drive root "c:\": the user's home folder on POSIX, C:\ on Windows.
 std::string DriveRoot();
 

@@ -2,6 +2,7 @@
 #include "catalogue/run_lock.h"
 
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -11,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #endif
 
 namespace velodex {
@@ -34,14 +34,16 @@ RunLock::RunLock(const std::string& cataloguePath) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    throw Error("cannot lock '" + lockPath + "': Windows error " + std::to_string(GetLastError()));
+    throw FileError("lock", lockPath,
+                    std::error_code(static_cast<int>(GetLastError()), std::system_category()));
   }
   OVERLAPPED whole{};
   if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
     const DWORD error = GetLastError();
     CloseHandle(handle);
     if (error == ERROR_LOCK_VIOLATION) ThrowHeld(cataloguePath);
-    throw Error("cannot lock '" + lockPath + "': Windows error " + std::to_string(error));
+    throw FileError("lock", lockPath,
+                    std::error_code(static_cast<int>(error), std::system_category()));
   }
   handle_ = handle;
 }
@@ -58,7 +60,7 @@ RunLock::RunLock(const std::string& cataloguePath) {
   // descriptor of the file would drop it.
   const int descriptor = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (descriptor < 0) {
-    throw Error("cannot lock '" + lockPath + "': " + std::strerror(errno));
+    throw FileError("lock", lockPath, errno);
   }
   int result;
   do {
@@ -68,7 +70,7 @@ RunLock::RunLock(const std::string& cataloguePath) {
     const int error = errno;
     close(descriptor);
     if (error == EWOULDBLOCK) ThrowHeld(cataloguePath);
-    throw Error("cannot lock '" + lockPath + "': " + std::strerror(error));
+    throw FileError("lock", lockPath, error);
   }
   descriptor_ = descriptor;
 }

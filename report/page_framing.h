@@ -5,12 +5,12 @@
 // to a page. Every line ends in CR LF.
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "catalogue/catalogue_database.h"
+#include "catalogue/file_system.h"
 #include "catalogue/run_options.h"
 
 namespace velodex {
@@ -18,36 +18,26 @@ namespace velodex {
 // The fixed address of the program's home page, the target of every page's credit link.
 inline constexpr const char* kHomePageAddress = "https://velodex.example.org/";
 
-// An output page: created (or emptied) when constructed, written through a buffer, closed
-// by close(). Throws Error "cannot write page '<path>': <cause>" when the file cannot be
-// created, a write fails or the close finds a failed write. Lines written stay on disk.
+// An output page, written under a temporary name beside its path and put in place by
+// close(), so the path shows the old page or the whole new one, and a link standing at the
+// path is replaced rather than written through. A page not closed leaves nothing behind.
+// Throws FileError "cannot write page '<path>': <cause>" when the page cannot be created,
+// written or put in place.
 class PageFile {
  public:
-  explicit PageFile(std::string path);
-  // Closes a page left open (after an error) without reporting anything further.
-  ~PageFile();
-  PageFile(const PageFile&) = delete;
-  PageFile& operator=(const PageFile&) = delete;
+  explicit PageFile(std::string path) : file_(std::move(path), "write page") {}
 
   // Appends text, leaving the line open for the next write.
-  void write(std::string_view text);
+  void write(std::string_view text) { file_.Write(text); }
   // Appends text and ends the line with CR LF.
   void writeLine(std::string_view text);
-  // Flushes and closes the file; throws Error if any write failed or the close fails.
-  void close();
+  // Puts the page in place.
+  void close() { file_.Commit(false); }
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return file_.path(); }
 
  private:
-  [[noreturn]] void fail(int errorNumber) const;
-
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  std::string path_;
-  // Declared before file_ so the buffer outlives the stream that writes through it.
-  std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<std::FILE, Closer> file_;
+  AtomicFile file_;
 };
 
 // Writes "<html>" through the heading row: the title line, the table start and one heading

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@ using testing::kZip;
 using testing::Lines;
 using testing::Options;
 
-// What write puts into a page that replaces an older, longer file.
+// What write puts into a page whose name holds an older, longer page.
 std::string PageText(const std::function<void(PageFile&)>& write) {
   testing::TempFolder folder;
   testing::WriteFile(folder / "page.htm", "an older and much longer page");
@@ -27,7 +28,7 @@ std::string PageText(const std::function<void(PageFile&)>& write) {
   return testing::ReadFile(folder / "page.htm");
 }
 
-TEST(PageFile, ReplacesAnOlderPageAndEndsLinesWithCrLf) {
+TEST(PageFile, ReplacesWhatStandsAtItsNameAndEndsLinesWithCrLf) {
   EXPECT_EQ(PageText([](PageFile& page) {
               page.write("<TD>");
               page.writeLine("</TD>");
@@ -35,19 +36,28 @@ TEST(PageFile, ReplacesAnOlderPageAndEndsLinesWithCrLf) {
               page.write("tail");
             }),
             "<TD></TD>\r\n\r\ntail");
+  // A link planted at the page's name is replaced; the file it points at stays as it was.
+  testing::TempFolder folder;
+  testing::WriteFile(folder / "outside.txt", "not ours");
+  std::filesystem::create_symlink(folder / "outside.txt", folder / "page.htm");
+  PageFile page(folder / "page.htm");
+  page.writeLine("<html>");
+  page.close();
+  EXPECT_EQ(testing::ReadFile(folder / "outside.txt"), "not ours");
+  EXPECT_FALSE(std::filesystem::is_symlink(folder / "page.htm"));
+  EXPECT_EQ(testing::ReadFile(folder / "page.htm"), "<html>\r\n");
 }
 
-TEST(PageFile, ErrorsNameThePageAndTheCause) {
+TEST(PageFile, ErrorsNameThePageAndAnUnclosedPageLeavesNothing) {
   testing::TempFolder folder;
   const std::string missing = folder / "missing/page.htm";
   EXPECT_EQ(testing::ErrorOf([&] { PageFile page(missing); }),
             "cannot write page '" + missing + "': No such file or directory");
-  EXPECT_EQ(testing::ErrorOf([] {
-              PageFile page("/dev/full");
-              page.writeLine("<html>");
-              page.close();
-            }),
-            "cannot write page '/dev/full': No space left on device");
+  {
+    PageFile page(folder / "page.htm");
+    page.writeLine("<html>");
+  }
+  EXPECT_EQ(testing::ListFolder(folder.path()), std::vector<std::string>{});
 }
 
 TEST(WritePageHead, WritesOneHeadingCellPerSwitchedOnColumn) {
