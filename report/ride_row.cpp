@@ -21,9 +21,10 @@ void WriteRideRow(PageFile& page, const RunOptions& options, RecordSet& rows) {
     if (options.namesAsHyperlinks()) {
       page.writeLine("<TD>");
       // The page lies in a ride type folder: the design sits beside it only when copied
-      // there, otherwise in the scanned folder one level up.
-      const std::string target = NameAsLinkTarget(fileName);
-      WriteLink(page, fileName, options.copyTracksToSubdirectory() ? target : "../" + target);
+      // there (under the catalogue's spelling), otherwise in the scanned folder one level up.
+      WriteLink(page, fileName,
+                options.copyTracksToSubdirectory() ? NameAsLinkTarget(fileName)
+                                                   : "../" + NameAsLinkTarget(DiskName(rows)));
       page.writeLine("</TD>");
     } else {
       page.write("<TD>");
@@ -33,6 +34,12 @@ void WriteRideRow(PageFile& page, const RunOptions& options, RecordSet& rows) {
   }
   WriteRideRowCells(page, options, rows);
   page.writeLine("</TR>");
+}
+
+std::string DiskName(RecordSet& rows) {
+  const FieldValue onDisk = rows.field("Disk_Name");
+  return onDisk.isText() && !onDisk.text().empty() ? onDisk.text()
+                                                   : CellText(rows.field("File_Name"));
 }
 
 void WriteRideRowCells(PageFile& page, const RunOptions& options, RecordSet& rows) {

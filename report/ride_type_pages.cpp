@@ -20,7 +20,7 @@ std::string PerTypeQuery(const RunOptions& options, const std::string& rideTypeN
          "velodex.Avg_Speed, velodex.Ride_Length, velodex.PosGs, velodex.NegGs, "
          "velodex.LatGs, velodex.Invs, velodex.Drops, velodex.Max_Drop_Height, velodex.Ex, "
          "velodex.Int, velodex.Rating, velodex.Na, velodex.Ride_Category, velodex.Author, "
-         "velodex.Alink, velodex.ZipFileName From Velodex"
+         "velodex.Alink, velodex.ZipFileName, velodex.Disk_Name From Velodex"
          " WHERE velodex.Ride_Name=\"" +
          rideTypeName + "\" ORDER BY " + options.sortField() +
          (options.sortDescending() ? " DESC" : " ASC");

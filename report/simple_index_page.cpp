@@ -22,7 +22,7 @@ void WriteNameCell(PageFile& page, int optionCode, RecordSet& rows) {
   if ((optionCode & kHyperlinksCode) == 0) {
     page.writeLine(EscapeText(fileName));
   } else if ((optionCode & kCopyCode) == 0) {
-    WriteLink(page, fileName, NameAsLinkTarget(fileName));
+    WriteLink(page, fileName, NameAsLinkTarget(DiskName(rows)));
   } else {
     WriteLink(page, fileName, CellText(rows.field("Ride_Name")) + "/" + NameAsLinkTarget(fileName));
   }

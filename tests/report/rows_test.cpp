@@ -23,13 +23,16 @@ using testing::Row;
 using testing::TestCatalogue;
 
 // A design whose name, archive and author carry markup and link syntax, and how they must
-// reach a page: as text, as the target naming the file, as the archive cells.
+// reach a page: as text, as the target naming the file (on disk, or its copy), as the
+// archive cells.
 const Row kHostile = {{"File_Name", "<i>\"x\"&#?%.td4"},
+                      {"Disk_Name", "<i>\"x\"&#?%.TD4"},
                       {"Author", "<script>alert(1)</script>"},
                       {"Alink", "javascript:alert(1)"},
                       {"zipfilename", "a&b \"1\"#?.zip"}};
 const std::string kHostileText = "&lt;i&gt;&quot;x&quot;&amp;#?%.td4";
-const std::string kHostileTarget = "&lt;i&gt;%22x%22&amp;%23%3F%25.td4";
+const std::string kHostileTarget = "&lt;i&gt;%22x%22&amp;%23%3F%25.TD4";
+const std::string kHostileCopyTarget = "&lt;i&gt;%22x%22&amp;%23%3F%25.td4";
 const std::string kHostileArchive =
     "<TD>&lt;script&gt;alert(1)&lt;/script&gt;</TD>"
     "<TD><a href=\"a&amp;b %221%22%23%3F.zip\">a&amp;b &quot;1&quot;#?.zip</a>";
@@ -56,7 +59,7 @@ TEST(WriteRideRow, WritesTheSwitchedOnCellsAsTheSwitchesSay) {
     PlainRunOptions options;
     std::string expected;
   };
-  const Row big = {{"File_Name", "Big Loop.td4"}};
+  const Row big = {{"File_Name", "Big Loop.td4"}, {"Disk_Name", "Big Loop.TD4"}};
   const auto by = [](const char* alink) {
     return Row{{"Author", "Ann"}, {"Alink", alink}, {"zipfilename", "p.zip"}};
   };
@@ -64,7 +67,10 @@ TEST(WriteRideRow, WritesTheSwitchedOnCellsAsTheSwitchesSay) {
       {{}, Options({}), Lines({"<TR>", "</TR>"})},
       {big, Options({0}, kCopy), Lines({"<TR>", "<TD>Big Loop.td4</TD>", "</TR>"})},
       {big, Options({0}, kHyperlinks),
-       Lines({"<TR>", "<TD>", "<a href=\"../Big Loop.td4\">Big Loop.td4</a>", "</TD>", "</TR>"})},
+       Lines({"<TR>", "<TD>", "<a href=\"../Big Loop.TD4\">Big Loop.td4</a>", "</TD>", "</TR>"})},
+      {{},
+       Options({0}, kHyperlinks),  // a row of an earlier catalogue, without Disk_Name
+       Lines({"<TR>", "<TD>", "<a href=\"../loop.td4\">loop.td4</a>", "</TD>", "</TR>"})},
       {big, Options({0}, kHyperlinks | kCopy),
        Lines({"<TR>", "<TD>", "<a href=\"Big Loop.td4\">Big Loop.td4</a>", "</TD>", "</TR>"})},
       {{{"File_Name", "x.td4"},
@@ -149,7 +155,7 @@ TEST(WriteSpecificationPage, NameCellIsChosenByTheOptionCode) {
       {2, text},
       {16, link},
       {18, link},
-      {20, Lines({"<a href=\"Wooden/" + kHostileTarget + "\">" + kHostileText + "</a>"})}};
+      {20, Lines({"<a href=\"Wooden/" + kHostileCopyTarget + "\">" + kHostileText + "</a>"})}};
   for (const auto& [code, contentLine] : cases) {
     PlainRunOptions options = Options({0}, (code & 16 ? kHyperlinks : 0) | (code & 4 ? kCopy : 0));
     options.separate = (code & 2) != 0;
