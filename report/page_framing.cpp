@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 
+#include "catalogue/error.h"
+
 #if !defined(VELODEX_VERSION_MAJOR) || !defined(VELODEX_VERSION_MINOR) || \
     !defined(VELODEX_VERSION_PATCH)
 #error "the build defines the program's version numbers"
@@ -77,10 +79,20 @@ std::string FormatDecimal(Number value) {
 
 }  // namespace
 
+PageFile::PageFile(std::string path) : file_(std::move(path), "write page") {}
+
+PageFile::~PageFile() = default;
+
+void PageFile::write(std::string_view text) { file_.Write(text); }
+
 void PageFile::writeLine(std::string_view text) {
-  file_.Write(text);
-  file_.Write("\r\n");
+  write(text);
+  write("\r\n");
 }
+
+// A page is the program's own output, read again by nothing but a browser: no sync to the
+// disk for each of the thousands a run may write.
+void PageFile::close() { file_.Commit(false); }
 
 void WritePageHead(PageFile& page, const RunOptions& options, std::string_view title) {
   page.writeLine("<html>");

@@ -18,21 +18,23 @@ namespace velodex {
 // The fixed address of the program's home page, the target of every page's credit link.
 inline constexpr const char* kHomePageAddress = "https://velodex.example.org/";
 
-// An output page, written under a temporary name beside its path and put in place by
-// close(), so the path shows the old page or the whole new one, and a link standing at the
-// path is replaced rather than written through. A page not closed leaves nothing behind.
-// Throws FileError "cannot write page '<path>': <cause>" when the page cannot be created,
-// written or put in place.
+// An output page, written whole or not at all: the lines go to a new file beside it, which
+// close() puts in place of whatever stood at the page's name. Throws Error "cannot write
+// page '<path>': <cause>" when the file cannot be made, a write fails or the close fails.
 class PageFile {
  public:
-  explicit PageFile(std::string path) : file_(std::move(path), "write page") {}
+  explicit PageFile(std::string path);
+  // A page left open (after an error) is dropped; an earlier page of that name stays.
+  ~PageFile();
+  PageFile(const PageFile&) = delete;
+  PageFile& operator=(const PageFile&) = delete;
 
   // Appends text, leaving the line open for the next write.
-  void write(std::string_view text) { file_.Write(text); }
+  void write(std::string_view text);
   // Appends text and ends the line with CR LF.
   void writeLine(std::string_view text);
-  // Puts the page in place.
-  void close() { file_.Commit(false); }
+  // Writes out the page and puts it in place; throws Error if that fails.
+  void close();
 
   const std::string& path() const { return file_.path(); }
 

@@ -103,11 +103,18 @@ TEST(CheckRunOptions, RefusesWhatTheRunCouldNotCarryOut) {
   }
 }
 
-TEST(ReadAuthorFile, SplitsLinesAndCutsEachTextAtItsLimit) {
+TEST(ReadAuthorFile, SplitsLinesOnAnyLineEndAndCutsEachTextAtItsLimit) {
   const std::string longLine(3000, 'a');
   const std::string cut(kAuthorTextLimit, 'a');
   const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
-      {"Ann\r", "Ann", "none"},  // a CR ending the last block ends the line, nothing more
+      {"", "", "none"},
+      {"Ann", "Ann", "none"},
+      {"Ann\r\n", "Ann", "none"},
+      {"Ann\rlink", "Ann", "link"},
+      {"Ann\n\nlast", "Ann", "last"},
+      {"\r\nlink", "", "link"},
+      {"A\r\nB\r\nC\r\n", "A", "C"},
+      {"Ann\r", "Ann", "none"},  // a CR ending the file ends the line, nothing more
       {"Ann\r\r\nx\ny\n\n", "Ann", ""},
       {longLine + "\r\n" + longLine + "b", cut, cut},
   };

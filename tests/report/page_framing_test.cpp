@@ -1,8 +1,10 @@
 #include "report/page_framing.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <clocale>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -48,16 +50,32 @@ TEST(PageFile, ReplacesWhatStandsAtItsNameAndEndsLinesWithCrLf) {
   EXPECT_EQ(testing::ReadFile(folder / "page.htm"), "<html>\r\n");
 }
 
-TEST(PageFile, ErrorsNameThePageAndAnUnclosedPageLeavesNothing) {
+TEST(PageFile, ErrorsNameThePageAndLeaveWhatStoodAtItsName) {
   testing::TempFolder folder;
   const std::string missing = folder / "missing/page.htm";
   EXPECT_EQ(testing::ErrorOf([&] { PageFile page(missing); }),
             "cannot write page '" + missing + "': No such file or directory");
+  testing::WriteFile(folder / "page.htm", "earlier page");
   {
-    PageFile page(folder / "page.htm");
-    page.writeLine("<html>");
+    PageFile unclosed(folder / "page.htm");
+    unclosed.writeLine("<html>");
   }
-  EXPECT_EQ(testing::ListFolder(folder.path()), std::vector<std::string>{});
+  // A file size limit makes the write fail for anyone, root included.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 100;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const std::string error = testing::ErrorOf([&] {
+    PageFile page(folder / "page.htm");
+    page.writeLine(std::string(200, 'x'));
+    page.close();
+  });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(error, "cannot write page '" + folder / "page.htm" + "': File too large");
+  EXPECT_EQ(testing::ReadFile(folder / "page.htm"), "earlier page");
+  EXPECT_EQ(testing::ListFolder(folder.path()), std::vector<std::string>{"page.htm"});
 }
 
 TEST(WritePageHead, WritesOneHeadingCellPerSwitchedOnColumn) {
