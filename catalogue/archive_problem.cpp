@@ -45,10 +45,17 @@ const char* Meaning(int code) {
 
 std::string ArchiveCodeText(int code) { return std::to_string(code) + " (" + Meaning(code) + ")"; }
 
-std::string ArchiveProblemText(const std::string& archive, const std::string& member, int code) {
-  std::string text = "archive '" + archive + "'";
-  if (!member.empty()) text += ", member '" + member + "'";
-  return text + ": " + ArchiveCodeText(code);
+std::string ArchiveProblemText(const std::string& archive, int code,
+                               const std::vector<std::string>& details) {
+  // A few details say what happened; an archive of thousands of broken members would
+  // otherwise fill the screen.
+  constexpr size_t kMostDetails = 3;
+  std::string text = "archive '" + archive + "': " + ArchiveCodeText(code);
+  for (size_t i = 0; i < details.size() && i < kMostDetails; ++i) text += "; " + details[i];
+  if (details.size() > kMostDetails) {
+    text += "; and " + std::to_string(details.size() - kMostDetails) + " more";
+  }
+  return text;
 }
 
 }  // namespace velodex

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace velodex {
 
@@ -10,8 +11,10 @@ namespace velodex {
 // known meaning is "N (unknown problem)".
 std::string ArchiveCodeText(int code);
 
-// "archive 'ARCHIVE': CODE (MEANING)", or with a member "archive 'ARCHIVE', member 'MEMBER':
-// CODE (MEANING)" when the problem belongs to one member.
-std::string ArchiveProblemText(const std::string& archive, const std::string& member, int code);
+// "archive 'ARCHIVE': CODE (MEANING)", then "; " and each detail (what befell which member,
+// as "member 'a.td4': unsupported compression method 9, deflate64"), at most three, then
+// "; and N more".
+std::string ArchiveProblemText(const std::string& archive, int code,
+                               const std::vector<std::string>& details);
 
 }  // namespace velodex

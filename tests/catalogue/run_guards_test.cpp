@@ -162,10 +162,13 @@ TEST(ReadAuthorFile, ReadsAHugeLineInBoundedMemory) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
-TEST(ArchiveProblemText, NamesTheArchiveTheMemberAndWhatTheCodeMeans) {
-  EXPECT_EQ(ArchiveProblemText("pack.zip", "", 82), "archive 'pack.zip': 82 (wrong password)");
-  EXPECT_EQ(ArchiveProblemText("p.zip", "a.td4", 81),
-            "archive 'p.zip', member 'a.td4': 81 (compression method or encryption not supported)");
+TEST(ArchiveProblemText, NamesTheArchiveWhatTheCodeMeansAndTheMembers) {
+  EXPECT_EQ(ArchiveProblemText("pack.zip", 82, {}), "archive 'pack.zip': 82 (wrong password)");
+  EXPECT_EQ(ArchiveProblemText("p.zip", 81, {"member 'a.td4': unsupported compression method 9"}),
+            "archive 'p.zip': 81 (compression method or encryption not supported); member "
+            "'a.td4': unsupported compression method 9");
+  EXPECT_EQ(ArchiveProblemText("p.zip", 2, {"a", "b", "c", "d", "e"}),
+            "archive 'p.zip': 2 (damaged archive); a; b; c; and 2 more");
   EXPECT_EQ(ArchiveCodeText(9), "9 (not a zip archive)");
   EXPECT_EQ(ArchiveCodeText(77), "77 (unknown problem)");
 }

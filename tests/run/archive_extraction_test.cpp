@@ -157,8 +157,13 @@ TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
     shown.push_back(message.text);
     EXPECT_EQ(message.icon, MessageIcon::kNone);
   }
-  EXPECT_EQ(shown,
-            (Files{std::to_string(PK_NOZIP), std::to_string(PK_WARN), std::to_string(PK_NOZIP)}));
+  // Each names the archive, says what its code means and what befell which member.
+  const std::string notZip = " 9 (not a zip archive); cannot open " + h.designs + "/";
+  EXPECT_EQ(shown, (Files{"archive 'A Fake.zip':" + notZip + "A Fake.zip: Not a zip archive",
+                          "archive 'B Odd.zip': 1 (some members were skipped); member 'Odd "
+                          "Link.td4': a link; links are never made",
+                          "archive 'C Cut.zip':" + notZip + "C Cut.zip: Not a zip archive"}));
+  EXPECT_EQ(h.context.summary.archiveProblems, shown);
   EXPECT_EQ(Rows(h),
             (std::vector<Files>{{"Odd.td4", "B Odd.zip", "Anonymous", "none", "Steel"},
                                 {"Fine.td4", "D Fine.zip", "Anonymous", "none", "Wooden"}}));
@@ -185,7 +190,10 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
                                 {"Deep.td4", "Hostile.zip", "Anonymous", "none", "Steel"},
                                 {"victim.td4", "Hostile.zip", "Anonymous", "none", "Wooden"}}));
   ASSERT_EQ(h.prompts.messages.size(), 1u);
-  EXPECT_EQ(h.prompts.messages[0].text, std::to_string(PK_WARN));
+  EXPECT_EQ(h.prompts.messages[0].text,
+            "archive 'Hostile.zip': 1 (some members were skipped); member '..': no usable file "
+            "name; member 'x/..': no usable file name; member 'Link.td4': a link; links are "
+            "never made; and 2 more");
   EXPECT_EQ(ReadFile(h.temp / "victim.td4"), before);
   EXPECT_EQ(ListFolder(h.temp.path()), (Files{"db", "designs", "victim.td4"}));
   EXPECT_EQ(ListFolder(h.designs), (Files{"Hostile.zip", "simpleindex.htm"}));
@@ -245,7 +253,9 @@ TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.prompts.textPrompts.size(), 3u);
   ASSERT_EQ(h.prompts.messages.size(), 1u);
-  EXPECT_EQ(h.prompts.messages[0].text, std::to_string(IZ_BADPWD));
+  EXPECT_EQ(h.prompts.messages[0].text,
+            "archive 'Locked.zip': 82 (wrong password); member 'Secret.td4': incorrect or "
+            "missing password");
   EXPECT_TRUE(h.catalogueRows().empty());
   EXPECT_FALSE(h.session.skipPasswordQuestions);
 }
@@ -266,7 +276,6 @@ TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(FileNames(h), (Files{"Open.td4", "Secret.td4"}));
 }
-
 
 TEST(ArchiveCallbacks, ThePasswordRoutineStoresTheAnswerInTheClearedBuffer) {
   RunHarness h;

@@ -138,7 +138,8 @@ const std::vector<std::string> kCatalogueColumns = {"File_Name",
                                                     "Alink",
                                                     "zipfilename",
                                                     "Rating",
-                                                    "Ride_Category"};
+                                                    "Ride_Category",
+                                                    "Disk_Name"};
 
 RunHarness::RunHarness()
     : designs(temp / "designs"),

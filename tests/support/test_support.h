@@ -115,7 +115,7 @@ class RunHarness {
   RunContext context;
 };
 
-// The 23 column names of the catalogue table, in table order.
+// The column names of the catalogue table, in table order.
 extern const std::vector<std::string> kCatalogueColumns;
 
 }  // namespace velodex::testing
