@@ -22,16 +22,8 @@
 namespace velodex {
 namespace {
 
+using testing::ErrorOf;
 using testing::TempFolder;
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "no error";
-}
 
 TEST(RunLock, KeepsOutEveryOtherRunUntilItsHolderEndsOrIsKilled) {
   TempFolder folder;
@@ -64,15 +56,6 @@ TEST(RunLock, KeepsOutEveryOtherRunUntilItsHolderEndsOrIsKilled) {
   close(ready[1]);
 }
 
-TEST(ParseRidesPerPage, AcceptsWholeNumbersFromOneTo32767) {
-  const std::vector<std::pair<std::string, int>> good = {
-      {"1", 1}, {"10", 10}, {" 3 ", 3}, {"+2", 2}, {"32767", 32767}};
-  for (const auto& [text, number] : good) EXPECT_EQ(ParseRidesPerPage(text), number) << text;
-  for (const char* text : {"", "abc", "0", "-5", "32768", "99999999999", "10.5", "1e3", "12 x"}) {
-    EXPECT_EQ(ParseRidesPerPage(text), std::nullopt) << text;
-  }
-}
-
 TEST(CheckRunOptions, RefusesWhatTheRunCouldNotCarryOut) {
   struct Case {
     bool separate;
@@ -82,8 +65,15 @@ TEST(CheckRunOptions, RefusesWhatTheRunCouldNotCarryOut) {
       {false, "abc", "Rating", ""},  // no ride type pages: the number is never used
       {true, "", "", ""},            // the run makes these "10" and "Rating"
       {true, "7", "file_name", ""},
+      {true, " 3 ", "Ex", ""},
+      {true, "+2", "Ex", ""},
+      {true, "32767", "Ex", ""},
       {true, "abc", "Ex", "1: rides per page 'abc' is not a whole number from 1 to 32767"},
       {true, "0", "Nope", "1: rides per page '0' is not a whole number from 1 to 32767"},
+      {true, "32768", "Ex", "1: rides per page '32768' is not a whole number from 1 to 32767"},
+      {true, "-5", "Ex", "1: rides per page '-5' is not a whole number from 1 to 32767"},
+      {true, "1e3", "Ex", "1: rides per page '1e3' is not a whole number from 1 to 32767"},
+      {true, "12 x", "Ex", "1: rides per page '12 x' is not a whole number from 1 to 32767"},
       {false, "10", "Rating LIMIT 2 --",
        "2: sort field 'Rating LIMIT 2 --' is not a column of the catalogue"},
       {false, "10", "Rating ", "2: sort field 'Rating ' is not a column of the catalogue"},

@@ -22,6 +22,7 @@
 namespace velodex {
 namespace {
 
+using testing::ErrorOf;
 using testing::ListFolder;
 using testing::ReadFile;
 using testing::RunHarness;
@@ -61,18 +62,6 @@ class RideTypeFolders : public ::testing::Test {
 
   const std::string& d() const { return h_.designs; }
   std::string at(const std::string& relative) const { return d() + "/" + relative; }
-
-  // The message of the Error that action throws, or a failure when it throws none.
-  template <typename Action>
-  std::string ErrorOf(Action&& action) {
-    try {
-      action();
-    } catch (const Error& e) {
-      return e.what();
-    }
-    ADD_FAILURE() << "no Error thrown";
-    return std::string();
-  }
 
   RunHarness h_;
   CatalogueDatabase database_;

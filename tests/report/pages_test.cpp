@@ -65,13 +65,6 @@ TEST(WriteRideIndexPage, LinksEachTypeToTheFirstPageOfItsSetInNameOrder) {
                      "<TR>", "<TD>Ride Type</TD><TD>Number of Rides</TD></TR>"}) +
                   rows + kPlainFoot);
   }
-  PlainRunOptions badSize = Options({});
-  badSize.ridesPerPageText = "0";
-  TestCatalogue catalogue;
-  EXPECT_EQ(testing::ErrorOf(
-                [&] { WriteRideIndexPage(badSize, catalogue.folder.path(), catalogue.database); }),
-            "rides per page '0' is not a whole number from 1 to 32767");
-  EXPECT_EQ(Pages(catalogue.folder.path()), std::vector<std::string>{});
 }
 
 // Row k (from 1) of the type Wooden of n designs w01.td4 ... sorted by Ex: the design name

@@ -2,13 +2,11 @@
 // options from a column list and switches, and the texts every page shares, line by line.
 #pragma once
 
-#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
 
 #include "catalogue/catalogue_database.h"
-#include "catalogue/error.h"
 #include "tests/support/test_support.h"
 
 namespace velodex::testing {
@@ -82,16 +80,6 @@ inline const std::string kCreditLines =
            "<a href=\"https://velodex.example.org/\">Velodex 3.3.1</a>", "created by Quill Marrow",
            "</body>", "</html>"});
 inline const std::string kPlainFoot = Lines({"</table>"}) + kCreditLines;
-
-// The message of the Error that f throws, or "no error".
-inline std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "no error";
-}
 
 // The page head up to and with the heading line, for the given title.
 inline std::string Head(const std::string& title, const std::string& headingLine) {
