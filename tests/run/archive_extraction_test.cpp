@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -199,29 +200,44 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
   EXPECT_EQ(ListFolder(h.designs), (Files{"Hostile.zip", "simpleindex.htm"}));
 }
 
-TEST_F(ArchiveRun, ALeftoverExtractionFolderIsMadeAfreshOnlyWhenEmpty) {
-  WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
-  fs::create_directory(h.designs + "/quilltemp");
-  WriteFile(h.designs + "/quilltemp/keep.td4", "someone's file");
-  try {
-    RunCatalogue(h.context);
-    ADD_FAILURE() << "the run went on";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find(h.designs + "/quilltemp"), std::string::npos);
-  }
-  EXPECT_EQ(ReadFile(h.designs + "/quilltemp/keep.td4"), "someone's file");
-  EXPECT_TRUE(h.catalogueRows().empty());
-
-  fs::remove(h.designs + "/quilltemp/keep.td4");
-  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
-  EXPECT_EQ(Rows(h).size(), 1u);
-  EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
-}
-
 Files FileNames(RunHarness& h) {
   Files names;
   for (const Files& row : Rows(h)) names.push_back(row[0]);
   return names;
+}
+
+TEST_F(ArchiveRun, OnlyAnExtractionFolderOfOurOwnIsEmptiedAndReused) {
+  WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
+  const std::string folder = h.designs + "/quilltemp";
+  const auto make = [&] { fs::create_directory(folder); };
+  // What stands at the folder's name, and whether the run may take it over.
+  const std::vector<std::pair<std::function<void()>, bool>> cases = {
+      {[&] { make(), WriteFile(folder + "/keep.td4", "someone's file"); }, false},
+      {[&] { fs::create_symlink(h.temp.path(), folder); }, false},
+      {[&] { WriteFile(folder, "someone's file"); }, false},
+      {make, true},
+      // What a killed run left: its mark and what it extracted.
+      {[&] {
+         make(), WriteFile(folder + "/.velodex-extraction", ""),
+             WriteFile(folder + "/Old.td4", Design(kSteel));
+       },
+       true},
+  };
+  for (const auto& [arrange, taken] : cases) {
+    fs::remove_all(folder);
+    arrange();
+    const auto before = fs::symlink_status(folder).type();
+    const std::string error = testing::ErrorOf([&] { RunCatalogue(h.context); });
+    if (taken) {
+      EXPECT_EQ(error, "no error");
+      EXPECT_EQ(FileNames(h), Files{"Loop.td4"});
+      EXPECT_FALSE(fs::exists(folder));
+    } else {
+      EXPECT_NE(error.find(folder), std::string::npos) << error;
+      EXPECT_EQ(fs::symlink_status(folder).type(), before);
+      EXPECT_TRUE(h.catalogueRows().empty());
+    }
+  }
 }
 
 TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveUntilTheUserDeclines) {
