@@ -212,14 +212,19 @@ TEST_F(ArchiveRun, OnlyAnExtractionFolderOfOurOwnIsEmptiedAndReused) {
   const auto make = [&] { fs::create_directory(folder); };
   // What stands at the folder's name, and whether the run may take it over.
   const std::vector<std::pair<std::function<void()>, bool>> cases = {
-      {[&] { make(), WriteFile(folder + "/keep.td4", "someone's file"); }, false},
+      {[&] {
+         make();
+         WriteFile(folder + "/keep.td4", "someone's file");
+       },
+       false},
       {[&] { fs::create_symlink(h.temp.path(), folder); }, false},
       {[&] { WriteFile(folder, "someone's file"); }, false},
       {make, true},
       // What a killed run left: its mark and what it extracted.
       {[&] {
-         make(), WriteFile(folder + "/.velodex-extraction", ""),
-             WriteFile(folder + "/Old.td4", Design(kSteel));
+         make();
+         WriteFile(folder + "/.velodex-extraction", "");
+         WriteFile(folder + "/Old.td4", Design(kSteel));
        },
        true},
   };
