@@ -111,6 +111,8 @@ std::string LibraryPathText(const std::string& text) {
 #endif
 }
 
+std::error_code LastSystemError() { return LastError(); }
+
 Error FileError(const std::string& action, const std::string& path, std::error_code cause) {
   return Error("cannot " + action + " '" + path + "': " + cause.message());
 }
@@ -372,6 +374,25 @@ std::string DriveRoot() {
   }
   return "/";
 #endif
+}
+
+bool IsAtomicTemporaryName(const std::string& name) {
+  static constexpr std::string_view kMark = ".velodex-";
+  constexpr size_t kSuffix = 6;
+  if (name.size() <= kMark.size() + kSuffix) return false;
+  const size_t mark = name.size() - kSuffix - kMark.size();
+  return name.compare(mark, kMark.size(), kMark) == 0 &&
+         std::all_of(name.end() - kSuffix, name.end(), [](char c) {
+           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+         });
+}
+
+void RemoveAtomicLeftovers(const std::string& folder) {
+  ForEachEntry(folder, [&](const FolderEntry& entry) {
+    if (entry.kind != EntryKind::kFile || !IsAtomicTemporaryName(entry.name)) return;
+    std::error_code ignored;
+    fs::remove(NativePath(JoinPath(folder, entry.name)), ignored);
+  });
 }
 
 std::string DefaultUnknownsLog() { return DriveRoot() + "unknowns.txt"; }

@@ -45,6 +45,10 @@ std::optional<std::string> FolderText(const std::filesystem::path& folder);
 // The path text SQLite and libzip take: UTF-8 on Windows, the bytes themselves on POSIX.
 std::string LibraryPathText(const std::string& text);
 
+// The cause of the last failed system call: errno, or on Windows the system's code, told by
+// the POSIX cause it stands for where there is one so that causes read alike everywhere.
+std::error_code LastSystemError();
+
 // Our error for a failed system call: "cannot ACTION 'PATH': CAUSE", the cause in the
 // system's words ("cannot write page '/home/ann/rideindex.htm': Permission denied").
 Error FileError(const std::string& action, const std::string& path, std::error_code cause);
@@ -174,6 +178,14 @@ void RenameOver(const std::string& from, const std::string& to, bool sync,
 
 // Deletes the file at path when there is one. Throws FileError("delete", path, cause).
 void RemoveFile(const std::string& path);
+
+// True for a name AtomicFile gives its temporary files: any name, ".velodex-", and six
+// letters or digits.
+bool IsAtomicTemporaryName(const std::string& name);
+
+// Removes the temporary files that AtomicFile writers killed midway left directly in folder:
+// plain files with such a name only, never a link or a folder. What cannot be removed stays.
+void RemoveAtomicLeftovers(const std::string& folder);
 
 // The stand-in for the drive root "c:\": the user's home folder on POSIX, C:\ on Windows.
 std::string DriveRoot();

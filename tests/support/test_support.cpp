@@ -75,6 +75,15 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   }
 }
 
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(NativePath(folder))) {
@@ -161,7 +170,8 @@ const std::vector<std::string> kCatalogueColumns = {"File_Name",
                                                     "Alink",
                                                     "zipfilename",
                                                     "Rating",
-                                                    "Ride_Category"};
+                                                    "Ride_Category",
+                                                    "Disk_Name"};
 
 RunHarness::RunHarness()
     : designs(temp / "designs"),
