@@ -18,19 +18,14 @@ namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
   std::string base = PathText(fs::temp_directory_path()).value_or(".");
-  if (base.size() > 1 && (base.back() == '/' || base.back() == '\\')) base.pop_back();
-  std::mt19937 generator{std::random_device{}()};
-  // A name drawn again while another folder has it; made by this call or not at all.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        JoinPath(base, "velodex-test-" + std::to_string(generator() % 100000000));
-    std::error_code ec;
-    if (fs::create_directory(NativePath(path), ec)) {
-      path_ = path;
-      return;
-    }
+  if (base.size() > 1 && (base.back() == '/' || base.back() == kPathSeparator)) base.pop_back();
+  std::mt19937 random{std::random_device{}()};
+  // A name drawn again while another folder has it.
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const std::string path = JoinPath(base, "velodex-test-" + std::to_string(random()));
+    if (fs::create_directory(NativePath(path))) path_ = path;
   }
-  throw Error("cannot make a temporary folder in '" + base + "'");
+  if (path_.empty()) throw Error("cannot make a temporary folder in '" + base + "'");
 }
 
 TempFolder::~TempFolder() {
