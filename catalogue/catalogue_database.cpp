@@ -85,7 +85,8 @@ CREATE TABLE velodex (
   Alink TEXT,
   zipfilename TEXT,
   Rating SINGLE BLOB,
-  Ride_Category TEXT
+  Ride_Category TEXT,
+  Design_Digest TEXT
 );
 CREATE INDEX velodex_Ride_Name ON velodex (Ride_Name);
 CREATE TABLE TrackParts (

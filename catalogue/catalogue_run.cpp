@@ -15,6 +15,7 @@
 #include "catalogue/folder_scan.h"
 #include "files/archive_extraction.h"
 #include "files/ride_type_folders.h"
+#include "report/explorer_page.h"
 #include "report/ride_index_page.h"
 #include "report/ride_type_pages.h"
 #include "report/simple_index_page.h"
@@ -121,7 +122,19 @@ void WriteSpecificationStep(const RunContext& context, CatalogueDatabase& databa
   sortedRows.close();
 }
 
+void WriteExplorerStep(const RunContext& context, CatalogueDatabase& database,
+                       const std::string& pagePath, const std::string& sortedQuery) {
+  RecordSet sortedRows = database.openQuery(sortedQuery);
+  WriteExplorerPage(context.options, pagePath, sortedRows);
+  sortedRows.close();
+}
+
 }  // namespace
+
+std::string SortedCatalogueQuery(const RunOptions& options) {
+  return "SELECT * From velodex ORDER BY " + options.sortField() +
+         (options.sortDescending() ? " DESC;" : " ASC;");
+}
 
 RunOutcome RunCatalogue(const RunContext& context) {
   RunOptions& options = context.options;
@@ -156,10 +169,10 @@ RunOutcome RunCatalogue(const RunContext& context) {
   const int code = OptionCode(options);
   const std::string folder = options.folder();
   if (options.sortField().empty()) options.setSortField("Rating");
-  const std::string sortedQuery = "SELECT * From velodex ORDER BY " + options.sortField() +
-                                  (options.sortDescending() ? " DESC;" : " ASC;");
+  const std::string sortedQuery = SortedCatalogueQuery(options);
 
   bool wroteSpecificationPage = false;
+  std::string explorerPath;
   RunOutcome outcome = RunOutcome::kCompleted;
   if (const DispatchRow* row = FindRow(code)) {
     context.runLister.setPath(folder);
@@ -194,6 +207,12 @@ RunOutcome RunCatalogue(const RunContext& context) {
           break;
       }
     }
+    // After the run's own pages, from the same catalogue, for every code that loaded one.
+    // A code without a dispatch row loads nothing, so it gets no explorer either.
+    if (options.explorerPage()) {
+      explorerPath = JoinPath(folder, kExplorerPageName);
+      WriteExplorerStep(context, database, explorerPath, sortedQuery);
+    }
   } else {
     context.prompts.message(std::to_string(code), MessageIcon::kInformation);
     outcome = RunOutcome::kUnhandledCode;
@@ -203,7 +222,8 @@ RunOutcome RunCatalogue(const RunContext& context) {
   progress.setText(ProgressLabel::kStatus,
                    progress.text(ProgressLabel::kStatus) + "Look at " + folder +
                        (wroteSpecificationPage ? std::string(1, kPathSeparator) + "simpleindex.htm"
-                                               : std::string(1, kPathSeparator) + "rideindex.htm"));
+                                               : std::string(1, kPathSeparator) + "rideindex.htm") +
+                       (explorerPath.empty() ? "" : " and " + explorerPath));
   context.windows.offerQuit();
   return outcome;
 }

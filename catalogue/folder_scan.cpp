@@ -10,6 +10,7 @@
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
+#include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
 #include "catalogue/track_design.h"
@@ -39,8 +40,7 @@ void SkipOnFailure(Step&& step) {
 // its own name and is tried again on the next run.
 void RenameWithoutReplacing(const std::string& from, const std::string& to) {
 #if defined(__linux__) && defined(SYS_renameat2)
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1 /*NOREPLACE*/) ==
-      0) {
+  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1 /*NOREPLACE*/) == 0) {
     return;
   }
   if (errno != EINVAL && errno != ENOSYS) {
@@ -82,7 +82,8 @@ std::string StoredDesignName(const std::string& name) {
 
 void AddCatalogueRow(RecordSet& table, const std::string& storedName,
                      const std::string& rideTypeName, const DesignStats& stats,
-                     const AuthorInfo& author, const std::string& zipFileName) {
+                     const AuthorInfo& author, const std::string& zipFileName,
+                     const std::string& digest) {
   table.addNew();
   table.setField("File_Name", storedName);
   table.setField("Ride_Name", rideTypeName);
@@ -106,6 +107,7 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
   table.setField("Alink", author.link);
   table.setField("zipfilename", zipFileName);
   table.setField("Rating", stats.rating);
+  table.setField("Design_Digest", digest);
   table.update();
 }
 
@@ -183,9 +185,10 @@ void ReadTrackFolder(const RunContext& context, const std::string& folder,
       rideTypeName = "Unknown";
       SkipOnFailure([&] { AppendUnknownLine(context.unknownsLog, stats.rideTypeCode, name); });
     }
-    SkipOnFailure(
-        [&] { AddCatalogueRow(table, StoredDesignName(name), rideTypeName, stats, author,
-                              zipFileName); });
+    SkipOnFailure([&] {
+      AddCatalogueRow(table, StoredDesignName(name), rideTypeName, stats, author, zipFileName,
+                      DesignDigest(design));
+    });
   }
 
   if (context.options.useZipFiles()) DeleteExtractedFiles(folder);

@@ -1,7 +1,6 @@
 // velodex-cli: one catalogue run from the command line, with the same core as the wizard.
 // Exit status: 0 completed, 1 the run ended on one of its own messages, 2 usage, 3 failure.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -10,10 +9,12 @@
 
 #include "catalogue/catalogue_location.h"
 #include "catalogue/catalogue_run.h"
+#include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
 #include "catalogue/ride_type_table.h"
 #include "cli/terminal_front_end.h"
+#include "report/catalogue_export.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
   std::string databaseDir;
   std::string unknownsLog = DefaultUnknownsLog();
   std::optional<std::string> password;
+  std::string exportPath;
   bool ascending = false;
 
   app.add_option("FOLDER", folder, "Folder holding the designs (.td4) or archives (.zip)")
@@ -110,10 +112,19 @@ int main(int argc, char** argv) {
   auto* zip = app.add_flag("--zip", options.zip,
                            "Catalogue the designs inside the folder's zip archives instead of "
                            "its loose designs");
-  app.add_flag("--separate", options.separate,
-               "Write a ride index and one page set per ride type");
+  app.add_flag("--separate", options.separate, "Write a ride index and one page set per ride type");
   auto* copy = app.add_flag("--copy", options.copy,
                             "Copy each design into a folder named after its ride type");
+  app.add_flag("--explorer", options.explorer,
+               "Also write explorer.htm: every design in one page that sorts, searches and "
+               "filters in the browser");
+  app.add_option("--export", exportPath,
+                 "Also write every catalogue row to FILE: CSV when it ends in .csv, JSON when "
+                 "it ends in .json")
+      ->check([](const std::string& path) {
+        return ExportFormatOf(path) ? std::string()
+                                    : "'" + path + "' ends in neither .csv nor .json";
+      });
   zip->excludes(hyperlinks);
   zip->excludes(copy);
   app.add_option("--database-dir", databaseDir,
@@ -147,12 +158,20 @@ int main(int argc, char** argv) {
   try {
     FillRideTypeTable(rideTypes);
     if (databaseDir.empty()) databaseDir = ResolveCatalogueFolder(ProgramFolder());
-    const RunContext context{options,  runLister, scanLister,  progress,
-                             windows,  prompts,   rideTypes,   databaseDir,
-                             unknownsLog, skipPasswordQuestions};
+    const RunContext context{options, runLister, scanLister,  progress,    windows,
+                             prompts, rideTypes, databaseDir, unknownsLog, skipPasswordQuestions};
     const RunOutcome outcome = RunCatalogue(context);
     progress.finish();
     if (outcome == RunOutcome::kEmptyFolder) return kRunMessage;
+    CatalogueDatabase database;
+    database.open(JoinPath(databaseDir, kCatalogueFileName));
+    if (!exportPath.empty()) {
+      RecordSet rows = database.openQuery(SortedCatalogueQuery(options));
+      ExportCatalogue(rows, exportPath, *ExportFormatOf(exportPath));
+      rows.close();
+    }
+    std::fprintf(stderr, "%s\n", DuplicateSummary(CatalogueDuplicates(database)).c_str());
+    database.close();
     std::printf("%s\n", progress.text(ProgressLabel::kStatus).c_str());
     return kCompleted;
   } catch (const std::exception& e) {

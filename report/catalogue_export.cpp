@@ -1,0 +1,195 @@
+// Export of the catalogue rows. JSON goes through nlohmann/json (objects keep the column
+// order); CSV is simple enough to write by hand.
+#include "report/catalogue_export.h"
+
+#include <array>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/design_digest.h"
+#include "catalogue/error.h"
+#include "report/page_framing.h"
+
+namespace velodex {
+namespace {
+
+// The catalogue column that holds the name on disk; the stored name stands in for it until
+// the catalogue keeps that name.
+constexpr const char* kDiskNameColumn = "File_Name";
+
+// The columns of a row in the file: the catalogue's own, then the two additions.
+constexpr std::array<const char*, 24> kCatalogueColumns = {"File_Name",
+                                                           "Ride_Name",
+                                                           "Min_Wait_Time",
+                                                           "Max_Wait_Time",
+                                                           "Train_Color_Scheme",
+                                                           "Ride_Type",
+                                                           "Max_Speed",
+                                                           "Avg_Speed",
+                                                           "Ride_Length",
+                                                           "PosGs",
+                                                           "NegGs",
+                                                           "LatGs",
+                                                           "Invs",
+                                                           "Drops",
+                                                           "Max_Drop_Height",
+                                                           "Ex",
+                                                           "Int",
+                                                           "Na",
+                                                           "Author",
+                                                           "Alink",
+                                                           "zipfilename",
+                                                           "Rating",
+                                                           "Ride_Category",
+                                                           "Design_Digest"};
+constexpr const char* kDiskNameHeading = "Disk_Name";
+constexpr const char* kGroupHeading = "Duplicate_Group";
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+std::string CsvHeader() {
+  std::string header;
+  for (const char* column : kCatalogueColumns) header += std::string(column) + ',';
+  return header + kDiskNameHeading + ',' + kGroupHeading;
+}
+
+// JSON text must be UTF-8: a byte that starts no valid sequence is taken as the Latin-1
+// character it would be on the systems these names come from, so the name stays readable.
+std::string AsUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80 ? 1 : 0;
+    if (c >= 0xC2 && c <= 0xF4) {
+      const size_t want = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+      const auto next = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
+      bool valid = i + want <= text.size();
+      for (size_t k = 1; valid && k < want; ++k) valid = next(k) >= 0x80 && next(k) <= 0xBF;
+      if (valid && want == 3) {
+        valid = !(c == 0xE0 && next(1) < 0xA0) && !(c == 0xED && next(1) > 0x9F);
+      }
+      if (valid && want == 4) {
+        valid = !(c == 0xF0 && next(1) < 0x90) && !(c == 0xF4 && next(1) > 0x8F);
+      }
+      if (valid) length = want;
+    }
+    if (length > 0) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+      ++i;
+    }
+  }
+  return out;
+}
+
+nlohmann::ordered_json JsonValue(const FieldValue& value) {
+  if (value.isNull()) return nullptr;
+  if (value.isText()) return AsUtf8(value.text());
+  if (value.isInteger()) return value.integer();
+  // The digits a page shows, read back as a number, so the file says 6.5 and not 6.5000001.
+  const std::string text = DataNumberText(value);
+  if (text == "null") return nullptr;
+  return std::stod(text);
+}
+
+// Whether the file at path begins as an export of this format does.
+bool IsExport(const std::string& path, ExportFormat format) {
+  std::ifstream in(path, std::ios::binary);
+  std::string start(256, '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<size_t>(in.gcount()));
+  if (format == ExportFormat::kCsv) return start.rfind(CsvHeader().substr(0, 100), 0) == 0;
+  return start.rfind("[]", 0) == 0 || start.rfind("[{\"File_Name\":", 0) == 0;
+}
+
+}  // namespace
+
+std::optional<ExportFormat> ExportFormatOf(const std::string& path) {
+  const auto endsWith = [&](std::string_view ending) {
+    if (path.size() < ending.size()) return false;
+    for (size_t i = 0; i < ending.size(); ++i) {
+      char c = path[path.size() - ending.size() + i];
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if (c != ending[i]) return false;
+    }
+    return true;
+  };
+  if (endsWith(".csv")) return ExportFormat::kCsv;
+  if (endsWith(".json")) return ExportFormat::kJson;
+  return std::nullopt;
+}
+
+std::string DataNumberText(const FieldValue& value) {
+  if (value.isNull()) return "null";
+  std::string text = CellText(value);
+  if (text.find_first_of("0123456789") == std::string::npos) return "null";  // not finite
+  for (char& c : text) {
+    if (c != '-' && (c < '0' || c > '9')) c = '.';
+  }
+  return text;
+}
+
+void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat format) {
+  // Someone's own spreadsheet of the same name is not ours to replace.
+  if (std::ifstream(path).is_open() && !IsExport(path, format)) {
+    throw Error("cannot export to '" + path + "': a file that is not an export is there");
+  }
+
+  std::vector<std::vector<FieldValue>> values;
+  std::vector<std::string> diskNames, digests;
+  const int64_t rowCount = rows.recordCount();
+  if (rowCount > 0) rows.moveFirst();
+  for (int64_t k = 0; k < rowCount; ++k, rows.moveNext()) {
+    std::vector<FieldValue>& row = values.emplace_back();
+    for (const char* column : kCatalogueColumns) row.push_back(rows.field(column));
+    diskNames.push_back(CellText(rows.field(kDiskNameColumn)));
+    digests.push_back(CellText(row.back()));
+  }
+  const DuplicateGroups groups = GroupDuplicates(digests);
+
+  std::string text;
+  if (format == ExportFormat::kCsv) {
+    text = CsvHeader() + "\r\n";
+    for (size_t k = 0; k < values.size(); ++k) {
+      for (const FieldValue& value : values[k]) {
+        text += (value.isText()   ? CsvField(value.text())
+                 : value.isNull() ? std::string()
+                                  : DataNumberText(value)) +
+                ',';
+      }
+      text += CsvField(diskNames[k]) + ',' + std::to_string(groups.groupOf[k]) + "\r\n";
+    }
+  } else {
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
+    for (size_t k = 0; k < values.size(); ++k) {
+      nlohmann::ordered_json object;
+      for (size_t c = 0; c < kCatalogueColumns.size(); ++c) {
+        object[kCatalogueColumns[c]] = JsonValue(values[k][c]);
+      }
+      object[kDiskNameHeading] = AsUtf8(diskNames[k]);
+      object[kGroupHeading] = groups.groupOf[k];
+      all.push_back(std::move(object));
+    }
+    text = all.dump() + "\r\n";
+  }
+
+  PageFile file(path);
+  file.write(text);
+  file.close();
+}
+
+}  // namespace velodex

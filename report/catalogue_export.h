@@ -1,0 +1,28 @@
+// The catalogue as a data file, for spreadsheets and scripts: every row of a run with every
+// column, the name on disk and the duplicate group. CSV (RFC 4180, with a header line) or
+// JSON (an array of objects, numbers as numbers).
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "catalogue/catalogue_database.h"
+
+namespace velodex {
+
+enum class ExportFormat { kCsv, kJson };
+
+// The format a file name asks for by its ending (".csv", ".json", any letter case), or
+// nullopt for any other name.
+std::optional<ExportFormat> ExportFormatOf(const std::string& path);
+
+// A number as data files carry it: the text a page cell shows, always with "." as the
+// decimal point; "null" for a database null.
+std::string DataNumberText(const FieldValue& value);
+
+// Writes every row of rows (from its first) to path in format. An existing file is replaced
+// only when it begins as such an export does; any other file is left alone and Error names
+// it. Throws Error when the file cannot be written or a column is missing.
+void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat format);
+
+}  // namespace velodex

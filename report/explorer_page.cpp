@@ -1,0 +1,208 @@
+// The explorer page: the page's fixed parts come from report/explorer/ (embedded by the
+// build), the data from the catalogue as one JSON object, one array per column.
+#include "report/explorer_page.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "catalogue/design_digest.h"
+#include "catalogue/error.h"
+#include "report/catalogue_export.h"
+#include "report/explorer_assets.h"
+#include "report/page_framing.h"
+
+namespace velodex {
+namespace {
+
+// The catalogue column that holds the design's file name as listed on disk. Until the
+// catalogue keeps that name, the stored name stands in for it (the same name, save for the
+// ending's letter case).
+constexpr const char* kDiskNameColumn = "File_Name";
+
+// The numeric columns, in the order the page's script reads them.
+constexpr std::array<const char*, 13> kNumberColumns = {
+    "Max_Speed", "Avg_Speed",       "Ride_Length", "PosGs", "NegGs", "LatGs", "Invs",
+    "Drops",     "Max_Drop_Height", "Ex",          "Int",   "Na",    "Rating"};
+
+// The marker that tells our own page from a file of the same name we did not write.
+constexpr std::string_view kGeneratorMark =
+    "<meta name=\"generator\" content=\"Velodex explorer\">";
+
+// Length of the valid UTF-8 sequence at text[i], or 0 when the byte there starts none
+// (overlong forms, surrogates and values past U+10FFFF are not valid).
+size_t Utf8Length(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Values met in row order, each given the index of its first appearance.
+template <typename Key>
+class IndexList {
+ public:
+  int indexOf(const Key& key) {
+    auto [it, added] = index_.try_emplace(key, static_cast<int>(keys_.size()));
+    if (added) keys_.push_back(key);
+    return it->second;
+  }
+  const std::vector<Key>& keys() const { return keys_; }
+
+ private:
+  std::map<Key, int> index_;
+  std::vector<Key> keys_;
+};
+
+void RefuseForeignFile(const std::string& pagePath) {
+  std::ifstream existing(pagePath, std::ios::binary);
+  if (!existing) return;
+  std::string start(1024, '\0');
+  existing.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<size_t>(existing.gcount()));
+  // Replacing a file that some other program (or the person) put there would lose it.
+  if (start.find(kGeneratorMark) == std::string::npos) {
+    throw Error("cannot write page '" + pagePath +
+                "': a file that is not an explorer page is there");
+  }
+}
+
+}  // namespace
+
+void AppendScriptJsonString(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out.push_back('"');
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      if (const size_t length = Utf8Length(text, i)) {
+        out.append(text.substr(i, length));
+        i += length;
+      } else {
+        out.append("\\udc");
+        out.push_back(kHex[c >> 4]);
+        out.push_back(kHex[c & 15]);
+        ++i;
+      }
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x20 || c == '<' || c == 0x7F) {
+      out.append("\\u00");
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+    ++i;
+  }
+  out.push_back('"');
+}
+
+void WriteExplorerPage(const RunOptions& options, const std::string& pagePath,
+                       RecordSet& sortedRows) {
+  RefuseForeignFile(pagePath);
+
+  // One text per column, appended row by row.
+  std::string names, diskNames, types, authors, archives;
+  std::array<std::string, kNumberColumns.size()> numbers;
+  std::vector<std::string> digests;
+  IndexList<std::string> typeList, archiveList;
+  IndexList<std::pair<std::string, std::string>> authorList;
+
+  const int64_t rowCount = sortedRows.recordCount();
+  if (rowCount > 0) sortedRows.moveFirst();
+  for (int64_t k = 0; k < rowCount; ++k, sortedRows.moveNext()) {
+    const char* separator = k == 0 ? "" : ",";
+    const std::string fileName = CellText(sortedRows.field("File_Name"));
+    names += separator;
+    AppendScriptJsonString(names, fileName);
+    // Only names on disk that differ from the stored name are carried, by row number.
+    const std::string diskName = CellText(sortedRows.field(kDiskNameColumn));
+    if (diskName != fileName) {
+      if (!diskNames.empty()) diskNames += ',';
+      diskNames += '[' + std::to_string(k) + ',';
+      AppendScriptJsonString(diskNames, diskName);
+      diskNames += ']';
+    }
+    types += separator + std::to_string(typeList.indexOf(CellText(sortedRows.field("Ride_Type"))));
+    for (size_t c = 0; c < kNumberColumns.size(); ++c) {
+      numbers[c] += separator + DataNumberText(sortedRows.field(kNumberColumns[c]));
+    }
+    authors +=
+        separator + std::to_string(authorList.indexOf({CellText(sortedRows.field("Author")),
+                                                       CellText(sortedRows.field("Alink"))}));
+    archives +=
+        separator + std::to_string(archiveList.indexOf(CellText(sortedRows.field("zipfilename"))));
+    digests.push_back(CellText(sortedRows.field("Design_Digest")));
+  }
+  const DuplicateGroups groups = GroupDuplicates(digests);
+
+  std::string json = "{\"folder\":";
+  AppendScriptJsonString(json, options.folder());
+  json += ",\"sort\":[";
+  AppendScriptJsonString(json, options.sortField());
+  json += options.sortDescending() ? ",1]" : ",0]";
+  json += ",\"types\":[";
+  for (const std::string& type : typeList.keys()) {
+    if (json.back() != '[') json += ',';
+    AppendScriptJsonString(json, type);
+  }
+  json += "],\"authors\":[";
+  for (const auto& [author, link] : authorList.keys()) {
+    if (json.back() != '[') json += ',';
+    json += '[';
+    AppendScriptJsonString(json, author);
+    json += ',';
+    AppendScriptJsonString(json, link);
+    json += ']';
+  }
+  json += "],\"archives\":[";
+  for (const std::string& archive : archiveList.keys()) {
+    if (json.back() != '[') json += ',';
+    AppendScriptJsonString(json, archive);
+  }
+  json += "],\"groups\":" + std::to_string(groups.groups);
+  json += ",\"name\":[" + names + "],\"disk\":[" + diskNames + "],\"type\":[" + types + ']';
+  for (size_t c = 0; c < kNumberColumns.size(); ++c) {
+    json += ",\"" + std::string(kNumberColumns[c]) + "\":[" + numbers[c] + ']';
+  }
+  json += ",\"author\":[" + authors + "],\"archive\":[" + archives + "],\"group\":[";
+  for (size_t i = 0; i < groups.groupOf.size(); ++i) {
+    if (i > 0) json += ',';
+    json += std::to_string(groups.groupOf[i]);
+  }
+  json += "]}";
+
+  PageFile page(pagePath);
+  page.write(kExplorerPageHead);
+  page.write(json);
+  page.write(kExplorerPageTail);
+  page.close();
+}
+
+}  // namespace velodex
