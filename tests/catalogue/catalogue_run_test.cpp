@@ -64,12 +64,15 @@ TEST_P(DispatchRows, WriteTheirPagesFoldersAndCopies) {
   h.options.hyperlinks = c.hyperlinks;
   h.options.ridesPerPageText = "2";
   h.options.columns.fill(true);
+  h.options.explorer = true;
 
   EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
 
   const std::string& d = h.designs;
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
-            "Done - Look at " + d + (c.simpleIndex ? "/simpleindex.htm" : "/rideindex.htm"));
+            "Done - Look at " + d + (c.simpleIndex ? "/simpleindex.htm" : "/rideindex.htm") +
+                " and " + d + "/explorer.htm");
+  EXPECT_NE(ReadFile(d + "/explorer.htm").find("\"name\":[\"Alpha.td4\","), std::string::npos);
   EXPECT_EQ(h.windows.moves, (std::vector<std::string>{"progress", "quit"}));
   EXPECT_EQ(h.catalogueRows().size(), 5u);
 
@@ -103,20 +106,20 @@ TEST_P(DispatchRows, WriteTheirPagesFoldersAndCopies) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, DispatchRows,
-    ::testing::Values(RowCase{false, false, false, true, false},   // 0
-                      RowCase{true, false, false, false, true},    // 2
-                      RowCase{false, true, false, true, true},     // 4
-                      RowCase{true, true, false, false, true},     // 6
-                      RowCase{false, false, true, true, false},    // 16
-                      RowCase{true, false, true, false, true},     // 18
-                      RowCase{false, true, true, true, true},      // 20
-                      RowCase{true, true, true, false, true}),     // 22
-    [](const auto& info) {
-      const RowCase& c = info.param;
-      return "Code" + std::to_string(2 * c.separate + 4 * c.copy + 16 * c.hyperlinks);
-    });
+INSTANTIATE_TEST_SUITE_P(Codes, DispatchRows,
+                         ::testing::Values(RowCase{false, false, false, true, false},  // 0
+                                           RowCase{true, false, false, false, true},   // 2
+                                           RowCase{false, true, false, true, true},    // 4
+                                           RowCase{true, true, false, false, true},    // 6
+                                           RowCase{false, false, true, true, false},   // 16
+                                           RowCase{true, false, true, false, true},    // 18
+                                           RowCase{false, true, true, true, true},     // 20
+                                           RowCase{true, true, true, false, true}),    // 22
+                         [](const auto& info) {
+                           const RowCase& c = info.param;
+                           return "Code" +
+                                  std::to_string(2 * c.separate + 4 * c.copy + 16 * c.hyperlinks);
+                         });
 
 TEST(RunCatalogue, CopiesBeforeTheIndexForSixAndAfterTheTypePagesForTwentyTwo) {
   for (bool hyperlinks : {false, true}) {

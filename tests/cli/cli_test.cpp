@@ -1,8 +1,8 @@
 // velodex-cli as a user meets it: its exit status, its messages and its last line.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -99,8 +99,13 @@ TEST_F(VelodexCli, AnEmptyFolderEndsWithTheRunsMessageAndStatusOne) {
 }
 
 TEST_F(VelodexCli, RejectsWhatTheWizardMakesImpossibleAsUsageErrors) {
-  const char* usages[] = {"--zip --hyperlinks", "--zip --copy", "--columns 14",
-                          "--columns 1,x", "--no-such-option", ""};
+  const char* usages[] = {"--zip --hyperlinks",
+                          "--zip --copy",
+                          "--columns 14",
+                          "--columns 1,x",
+                          "--no-such-option",
+                          "--export out.txt",
+                          ""};
   for (const char* usage : usages) {
     const std::string folder = std::string(usage).empty() ? "" : Quote(designs_);
     CliResult r = Run(std::string(usage) + " " + folder);
@@ -114,9 +119,9 @@ TEST_F(VelodexCli, RejectsWhatTheWizardMakesImpossibleAsUsageErrors) {
 TEST_F(VelodexCli, HelpDocumentsEveryOptionAndTheExitCodes) {
   CliResult r = Run("--help");
   EXPECT_EQ(r.status, 0);
-  for (const char* text : {"--rides-per-page", "--columns", "--sort", "--ascending",
-                           "--hyperlinks", "--zip", "--separate", "--copy", "--database-dir",
-                           "--unknowns-log", "--password", "Exit status"}) {
+  for (const char* text : {"--rides-per-page", "--columns", "--sort", "--ascending", "--hyperlinks",
+                           "--zip", "--separate", "--copy", "--database-dir", "--unknowns-log",
+                           "--password", "--explorer", "--export", "Exit status"}) {
     EXPECT_NE(r.out.find(text), std::string::npos) << text;
   }
 }
@@ -135,6 +140,24 @@ TEST_F(VelodexCli, ASortFieldThatIsNoColumnIsAFailureNamingIt) {
   CliResult r = Run("--sort Bogus " + Quote(designs_));
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find("Bogus"), std::string::npos) << r.err;
+}
+
+TEST_F(VelodexCli, WritesTheExplorerAndExportsAndCountsTheCopies) {
+  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+  WriteDesignFile(designs_ + "/Same as A.td4", DesignParams{});
+  DesignParams other;
+  other.ex = 77;
+  WriteDesignFile(designs_ + "/B.td4", other);
+  for (const char* file : {"rows.csv", "rows.json"}) {
+    CliResult r = Run("--explorer --export " + Quote(temp_ / file) + " " + Quote(designs_));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LastLine(r.out),
+              "Done - Look at " + designs_ + "/simpleindex.htm and " + designs_ + "/explorer.htm");
+    EXPECT_EQ(r.err, "2 designs have copies, in 1 groups\n");
+  }
+  const std::string csv = ReadFile(temp_ / "rows.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << csv;
+  EXPECT_EQ(ReadFile(temp_ / "rows.json").rfind("[{\"File_Name\":\"B.td4\",", 0), 0u);
 }
 
 }  // namespace

@@ -151,9 +151,11 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderWithTargetsWithoutFolders)
   WriteCollection();
   h.options.separate = true;
   h.options.ridesPerPageText = "2";
+  h.options.explorer = true;
   EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
-            "Done - Look at " + h.designs + "/rideindex.htm");
+            "Done - Look at " + h.designs + "/rideindex.htm and " + h.designs + "/explorer.htm");
+  EXPECT_NE(ReadFile(h.designs + "/explorer.htm").find("\"Pack A.zip\""), std::string::npos);
 
   // Wooden has three designs (two pages), Steel two (one page).
   const std::string index = ReadFile(h.designs + "/rideindex.htm");

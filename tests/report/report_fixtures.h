@@ -20,6 +20,7 @@ struct Design {
   int invs = 0, drops = 0, maxDropHeight = 0;
   float ex = 0, intensity = 0, na = 0;
   std::string author = "Anonymous", alink = "none", zipFileName = "none";
+  std::string digest;  // Design_Digest; empty: left unset
 };
 
 // An empty catalogue file in its own temporary folder, opened.
@@ -53,6 +54,7 @@ class TestCatalogue {
     table.setField("Author", design.author);
     table.setField("Alink", design.alink);
     table.setField("zipfilename", design.zipFileName);
+    if (!design.digest.empty()) table.setField("Design_Digest", design.digest);
     table.update();
     table.close();
   }
