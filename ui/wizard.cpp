@@ -219,6 +219,8 @@ bool Wizard::copyTracksToSubdirectory() const {
   return form3_->Copy_Tracks_To_Subdirectory->isChecked();
 }
 
+bool Wizard::explorerPage() const { return form3_->Explorer_Page->isChecked(); }
+
 void Wizard::showProgress() {
   showOnly(form5_.get());
   // Drawn now: the run hands events over only when a label is repainted.
