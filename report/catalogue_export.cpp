@@ -151,9 +151,8 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
 
   std::vector<std::vector<FieldValue>> values;
   std::vector<std::string> diskNames, digests;
-  const int64_t rowCount = rows.recordCount();
-  if (rowCount > 0) rows.moveFirst();
-  for (int64_t k = 0; k < rowCount; ++k, rows.moveNext()) {
+  // Read once from the first row, where the set opened, without counting it first.
+  for (; !rows.atEnd(); rows.moveNext()) {
     std::vector<FieldValue>& row = values.emplace_back();
     for (const char* column : kCatalogueColumns) row.push_back(rows.field(column));
     diskNames.push_back(CellText(rows.field(kDiskNameColumn)));

@@ -20,9 +20,9 @@ std::optional<ExportFormat> ExportFormatOf(const std::string& path);
 // decimal point; "null" for a database null.
 std::string DataNumberText(const FieldValue& value);
 
-// Writes every row of rows (from its first) to path in format. An existing file is replaced
-// only when it begins as such an export does; any other file is left alone and Error names
-// it. Throws Error when the file cannot be written or a column is missing.
+// Writes every row of rows (a set just opened, on its first row) to path in format. An existing
+// file is replaced only when it begins as such an export does; any other file is left alone and
+// Error names it. Throws Error when the file cannot be written or a column is missing.
 void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat format);
 
 }  // namespace velodex

@@ -3,9 +3,11 @@
 #include "report/explorer_page.h"
 
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -76,6 +78,25 @@ class IndexList {
   std::vector<Key> keys_;
 };
 
+// The text of each number, worked out once per value: statistics come from bytes, so a
+// column holds few distinct values, and formatting is most of the cost of a row.
+class NumberTexts {
+ public:
+  const std::string& of(const FieldValue& value) {
+    if (!value.isSingle()) {
+      other_ = DataNumberText(value);
+      return other_;
+    }
+    const auto [it, added] = singles_.try_emplace(std::bit_cast<uint32_t>(value.single()));
+    if (added) it->second = DataNumberText(value);
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<uint32_t, std::string> singles_;
+  std::string other_;
+};
+
 void RefuseForeignFile(const std::string& pagePath) {
   std::ifstream existing(pagePath, std::ios::binary);
   if (!existing) return;
@@ -123,8 +144,7 @@ void AppendScriptJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-void WriteExplorerPage(const RunOptions& options, const std::string& pagePath,
-                       RecordSet& sortedRows) {
+void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, RecordSet& rows) {
   RefuseForeignFile(pagePath);
 
   // One text per column, appended row by row.
@@ -134,31 +154,34 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath,
   IndexList<std::string> typeList, archiveList;
   IndexList<std::pair<std::string, std::string>> authorList;
 
-  const int64_t rowCount = sortedRows.recordCount();
-  if (rowCount > 0) sortedRows.moveFirst();
-  for (int64_t k = 0; k < rowCount; ++k, sortedRows.moveNext()) {
+  // The set is read once from where it opened, its first row: counting it or moving back to
+  // the first row would have the engine run the query again.
+  NumberTexts numberTexts;
+  for (int64_t k = 0; !rows.atEnd(); ++k, rows.moveNext()) {
     const char* separator = k == 0 ? "" : ",";
-    const std::string fileName = CellText(sortedRows.field("File_Name"));
+    const std::string fileName = CellText(rows.field("File_Name"));
     names += separator;
     AppendScriptJsonString(names, fileName);
     // Only names on disk that differ from the stored name are carried, by row number.
-    const std::string diskName = CellText(sortedRows.field(kDiskNameColumn));
+    const std::string diskName = kDiskNameColumn == std::string_view("File_Name")
+                                     ? fileName
+                                     : CellText(rows.field(kDiskNameColumn));
     if (diskName != fileName) {
       if (!diskNames.empty()) diskNames += ',';
       diskNames += '[' + std::to_string(k) + ',';
       AppendScriptJsonString(diskNames, diskName);
       diskNames += ']';
     }
-    types += separator + std::to_string(typeList.indexOf(CellText(sortedRows.field("Ride_Type"))));
+    types += separator + std::to_string(typeList.indexOf(CellText(rows.field("Ride_Type"))));
     for (size_t c = 0; c < kNumberColumns.size(); ++c) {
-      numbers[c] += separator + DataNumberText(sortedRows.field(kNumberColumns[c]));
+      numbers[c] += separator;
+      numbers[c] += numberTexts.of(rows.field(kNumberColumns[c]));
     }
-    authors +=
-        separator + std::to_string(authorList.indexOf({CellText(sortedRows.field("Author")),
-                                                       CellText(sortedRows.field("Alink"))}));
+    authors += separator + std::to_string(authorList.indexOf(
+                               {CellText(rows.field("Author")), CellText(rows.field("Alink"))}));
     archives +=
-        separator + std::to_string(archiveList.indexOf(CellText(sortedRows.field("zipfilename"))));
-    digests.push_back(CellText(sortedRows.field("Design_Digest")));
+        separator + std::to_string(archiveList.indexOf(CellText(rows.field("zipfilename"))));
+    digests.push_back(CellText(rows.field("Design_Digest")));
   }
   const DuplicateGroups groups = GroupDuplicates(digests);
 

@@ -13,12 +13,11 @@ namespace velodex {
 
 inline constexpr const char* kExplorerPageName = "explorer.htm";
 
-// Writes the page to pagePath from every row of sortedRows (the run's sorted catalogue
-// query, read from its first row; it opens in that order). An existing file is replaced
-// only when it is an explorer page itself; any other file there is left alone and Error
-// names it. Throws Error when the page cannot be written or a column is missing.
-void WriteExplorerPage(const RunOptions& options, const std::string& pagePath,
-                       RecordSet& sortedRows);
+// Writes the page to pagePath from every row of rows (a catalogue query just opened, so on
+// its first row), in that order; the page itself opens sorted by the run's sort field. An existing
+// file is replaced only when it is an explorer page itself; any other file there is left alone and
+// Error names it. Throws Error when the page cannot be written or a column is missing.
+void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, RecordSet& rows);
 
 // Appends text as a JSON string that can sit inside an HTML script element: quotes,
 // backslashes, control characters and "<" escaped; valid UTF-8 kept; any other byte B

@@ -30,17 +30,17 @@
     {key: 'Ride_Type', title: 'Coaster Type', width: 11, text: true},
     {key: 'Max_Speed', title: 'Max Speed'},
     {key: 'Avg_Speed', title: 'Avg Speed'},
-    {key: 'Ride_Length', title: 'Ride Length', width: 5.2},
+    {key: 'Ride_Length', title: 'Ride Length', width: 6},
     {key: 'PosGs', title: 'Pos. Gs'},
     {key: 'NegGs', title: 'Neg. Gs'},
     {key: 'LatGs', title: 'Lat Gs'},
     {key: 'Invs', title: 'Invs', width: 3.6},
     {key: 'Drops', title: 'Drops', width: 3.8},
     {key: 'Max_Drop_Height', title: 'Max Drop Height'},
-    {key: 'Ex', title: 'Excitement', width: 6, band: true},
-    {key: 'Int', title: 'Intensity', width: 5.8, band: true},
+    {key: 'Ex', title: 'Excitement', width: 6.8, band: true},
+    {key: 'Int', title: 'Intensity', width: 6.2, band: true},
     {key: 'Na', title: 'Nausea', width: 5.4, band: true},
-    {key: 'Rating', title: 'Rating'},
+    {key: 'Rating', title: 'Rating', width: 6},
     {key: 'Author', title: 'Author', width: 9, text: true},
     {key: 'zipfilename', title: 'Archive', width: 10, text: true},
     {key: 'Copies', title: 'Copies', width: 4.8, copies: true},
@@ -152,11 +152,13 @@
   let state = fresh();
   let initialSort = [];
   {
+    // The page opens sorted as the run's pages were; Ride_Name holds what Ride_Type does. A
+    // sort field the table does not show leaves the rows in the order the scan found them.
     const [field, descending] = data.sort;
-    const col = COLUMNS.find((c) => c.key.toLowerCase() === String(field).toLowerCase());
+    const wanted = String(field).toLowerCase() === 'ride_name' ? 'ride_type' : String(field).toLowerCase();
+    const col = COLUMNS.find((c) => c.key.toLowerCase() === wanted);
     if (col) initialSort = [{key: col.key, desc: !!descending}];
   }
-  // The rows come in the run's own order; that order needs no sorting.
   const sameSort = (a, b) => a.length === b.length && a.every((k, i) => k.key === b[i].key && k.desc === b[i].desc);
 
   const fromHash = () => {
@@ -204,11 +206,9 @@
   const sortRows = () => {
     let ids = new Uint32Array(n);
     for (let i = 0; i < n; i++) ids[i] = i;
-    if (!sameSort(state.sort, initialSort)) {
-      // From the last key to the first: each pass is stable, so earlier keys win and full
-      // ties keep the run's own order.
-      for (let j = state.sort.length - 1; j >= 0; j--) ids = countingSort(ids, rankOf(state.sort[j].key), state.sort[j].desc);
-    }
+    // From the last key to the first: each pass is stable, so earlier keys win and full ties
+    // keep the order the scan found the designs in.
+    for (let j = state.sort.length - 1; j >= 0; j--) ids = countingSort(ids, rankOf(state.sort[j].key), state.sort[j].desc);
     order = ids;
   };
 
