@@ -40,7 +40,7 @@
     {key: 'Ex', title: 'Excitement', width: 6.8, band: true},
     {key: 'Int', title: 'Intensity', width: 6.2, band: true},
     {key: 'Na', title: 'Nausea', width: 5.4, band: true},
-    {key: 'Rating', title: 'Rating', width: 6},
+    {key: 'Rating', title: 'Rating', width: 7},
     {key: 'Author', title: 'Author', width: 9, text: true},
     {key: 'zipfilename', title: 'Archive', width: 10, text: true},
     {key: 'Copies', title: 'Copies', width: 4.8, copies: true},
