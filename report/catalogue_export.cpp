@@ -10,6 +10,7 @@
 
 #include "catalogue/design_digest.h"
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 #include "report/page_framing.h"
 
 namespace velodex {
@@ -186,9 +187,7 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
     text = all.dump() + "\r\n";
   }
 
-  PageFile file(path);
-  file.write(text);
-  file.close();
+  WriteFileAtomically(path, text);
 }
 
 }  // namespace velodex

@@ -13,6 +13,7 @@
 
 #include "catalogue/design_digest.h"
 #include "catalogue/error.h"
+#include "catalogue/file_system.h"
 #include "report/catalogue_export.h"
 #include "report/explorer_assets.h"
 #include "report/page_framing.h"
@@ -221,11 +222,12 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
   }
   json += "]}";
 
-  PageFile page(pagePath);
-  page.write(kExplorerPageHead);
-  page.write(json);
-  page.write(kExplorerPageTail);
-  page.close();
+  // Put in place whole, so an interrupted run never leaves half a page behind.
+  AtomicFile page(pagePath, "write page");
+  page.Write(kExplorerPageHead);
+  page.Write(json);
+  page.Write(kExplorerPageTail);
+  page.Commit(false);
 }
 
 }  // namespace velodex
