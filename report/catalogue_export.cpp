@@ -71,20 +71,7 @@ std::string AsUtf8(const std::string& text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    size_t length = c < 0x80 ? 1 : 0;
-    if (c >= 0xC2 && c <= 0xF4) {
-      const size_t want = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-      const auto next = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
-      bool valid = i + want <= text.size();
-      for (size_t k = 1; valid && k < want; ++k) valid = next(k) >= 0x80 && next(k) <= 0xBF;
-      if (valid && want == 3) {
-        valid = !(c == 0xE0 && next(1) < 0xA0) && !(c == 0xED && next(1) > 0x9F);
-      }
-      if (valid && want == 4) {
-        valid = !(c == 0xF0 && next(1) < 0x90) && !(c == 0xF4 && next(1) > 0x8F);
-      }
-      if (valid) length = want;
-    }
+    const size_t length = c < 0x80 ? 1 : ValidUtf8Length(text, i);
     if (length > 0) {
       out.append(text, i, length);
       i += length;
@@ -118,6 +105,32 @@ bool IsExport(const std::string& path, ExportFormat format) {
 }
 
 }  // namespace
+
+size_t ValidUtf8Length(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
 
 std::optional<ExportFormat> ExportFormatOf(const std::string& path) {
   const auto endsWith = [&](std::string_view ending) {

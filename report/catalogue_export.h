@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "catalogue/catalogue_database.h"
 
@@ -15,6 +16,11 @@ enum class ExportFormat { kCsv, kJson };
 // The format a file name asks for by its ending (".csv", ".json", any letter case), or
 // nullopt for any other name.
 std::optional<ExportFormat> ExportFormatOf(const std::string& path);
+
+// The length of the valid UTF-8 sequence that starts at text[i] (2 to 4), or 0 when the
+// byte there starts none: a lone or stray byte, an overlong form, a surrogate or a value past
+// U+10FFFF.
+size_t ValidUtf8Length(std::string_view text, size_t i);
 
 // A number as data files carry it: the text a page cell shows, always with "." as the
 // decimal point; "null" for a database null.

@@ -35,34 +35,6 @@ constexpr std::array<const char*, 13> kNumberColumns = {
 constexpr std::string_view kGeneratorMark =
     "<meta name=\"generator\" content=\"Velodex explorer\">";
 
-// Length of the valid UTF-8 sequence at text[i], or 0 when the byte there starts none
-// (overlong forms, surrogates and values past U+10FFFF are not valid).
-size_t Utf8Length(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
 // Values met in row order, each given the index of its first appearance.
 template <typename Key>
 class IndexList {
@@ -119,7 +91,7 @@ void AppendScriptJsonString(std::string& out, std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      if (const size_t length = Utf8Length(text, i)) {
+      if (const size_t length = ValidUtf8Length(text, i)) {
         out.append(text.substr(i, length));
         i += length;
       } else {
