@@ -220,13 +220,14 @@ RunOutcome RunCatalogue(const RunContext& context) {
     outcome = RunOutcome::kUnhandledCode;
   }
 
+  const std::string page = folder + std::string(1, kPathSeparator) +
+                           (wroteSpecificationPage ? "simpleindex.htm" : "rideindex.htm");
   progress.setText(ProgressLabel::kStatus, "Done - ");
   progress.setText(ProgressLabel::kStatus,
-                   progress.text(ProgressLabel::kStatus) + "Look at " + folder +
-                       (wroteSpecificationPage ? std::string(1, kPathSeparator) + "simpleindex.htm"
-                                               : std::string(1, kPathSeparator) + "rideindex.htm") +
+                   progress.text(ProgressLabel::kStatus) + "Look at " + page +
                        (explorerPath.empty() ? "" : " and " + explorerPath));
-  context.windows.offerQuit();
+  // The explorer, when written, is the page to open: it holds all the other one does.
+  context.windows.offerQuit(explorerPath.empty() ? page : explorerPath);
   return outcome;
 }
 

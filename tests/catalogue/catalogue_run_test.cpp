@@ -74,6 +74,7 @@ TEST_P(DispatchRows, WriteTheirPagesFoldersAndCopies) {
                 " and " + d + "/explorer.htm");
   EXPECT_NE(ReadFile(d + "/explorer.htm").find("\"name\":[\"Alpha.td4\","), std::string::npos);
   EXPECT_EQ(h.windows.moves, (std::vector<std::string>{"progress", "quit"}));
+  EXPECT_EQ(h.windows.offeredPage, d + "/explorer.htm");
   EXPECT_EQ(h.catalogueRows().size(), 5u);
 
   EXPECT_EQ(Exists(d + "/simpleindex.htm"), c.simpleIndex);

@@ -68,20 +68,25 @@ class ScriptedPrompts final : public Prompts {
     MessageIcon icon;
   };
   std::vector<Message> messages;
-  std::vector<std::string> textPrompts;      // prompts asked through askText
-  std::vector<std::string> questions;        // texts asked through askYesNoCancel
+  std::vector<std::string> textPrompts;                 // prompts asked through askText
+  std::vector<std::string> questions;                   // texts asked through askYesNoCancel
   std::vector<std::optional<std::string>> textAnswers;  // consumed front first
-  std::vector<ReplaceAnswer> replaceAnswers;             // consumed front first
+  std::vector<ReplaceAnswer> replaceAnswers;            // consumed front first
 };
 
-// Records the run's window moves as "progress", "first step" and "quit".
+// Records the run's window moves as "progress", "first step" and "quit", and the page the
+// completed run offers to open.
 class RecordingWindows final : public RunWindows {
  public:
   void showProgress() override { moves.push_back("progress"); }
   void returnToFirstStep() override { moves.push_back("first step"); }
-  void offerQuit() override { moves.push_back("quit"); }
+  void offerQuit(const std::string& page) override {
+    moves.push_back("quit");
+    offeredPage = page;
+  }
 
   std::vector<std::string> moves;
+  std::string offeredPage;
 };
 
 // Everything a run or a scan needs, over a fresh temporary folder: designs/ for the user's
