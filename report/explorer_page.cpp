@@ -145,15 +145,17 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
       AppendScriptJsonString(diskNames, diskName);
       diskNames += ']';
     }
-    types += separator + std::to_string(typeList.indexOf(CellText(rows.field("Ride_Type"))));
+    types += separator;
+    types += std::to_string(typeList.indexOf(CellText(rows.field("Ride_Type"))));
     for (size_t c = 0; c < kNumberColumns.size(); ++c) {
       numbers[c] += separator;
       numbers[c] += numberTexts.of(rows.field(kNumberColumns[c]));
     }
-    authors += separator + std::to_string(authorList.indexOf(
-                               {CellText(rows.field("Author")), CellText(rows.field("Alink"))}));
-    archives +=
-        separator + std::to_string(archiveList.indexOf(CellText(rows.field("zipfilename"))));
+    authors += separator;
+    authors += std::to_string(
+        authorList.indexOf({CellText(rows.field("Author")), CellText(rows.field("Alink"))}));
+    archives += separator;
+    archives += std::to_string(archiveList.indexOf(CellText(rows.field("zipfilename"))));
     digests.push_back(CellText(rows.field("Design_Digest")));
   }
   const DuplicateGroups groups = GroupDuplicates(digests);

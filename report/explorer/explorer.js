@@ -26,8 +26,8 @@
 
   // key: the catalogue column (the heading's data-sort); numbers come as one array per key.
   const COLUMNS = [
-    {key: 'File_Name', title: 'Ride Name', width: 15, text: true},
-    {key: 'Ride_Type', title: 'Coaster Type', width: 11, text: true},
+    {key: 'File_Name', title: 'Ride Name', width: 14, text: true},
+    {key: 'Ride_Type', title: 'Coaster Type', width: 10.5, text: true},
     {key: 'Max_Speed', title: 'Max Speed'},
     {key: 'Avg_Speed', title: 'Avg Speed'},
     {key: 'Ride_Length', title: 'Ride Length', width: 6},
@@ -41,8 +41,8 @@
     {key: 'Int', title: 'Intensity', width: 6.2, band: true},
     {key: 'Na', title: 'Nausea', width: 5.4, band: true},
     {key: 'Rating', title: 'Rating', width: 7},
-    {key: 'Author', title: 'Author', width: 9, text: true},
-    {key: 'zipfilename', title: 'Archive', width: 10, text: true},
+    {key: 'Author', title: 'Author', width: 8, text: true},
+    {key: 'zipfilename', title: 'Archive', width: 9, text: true},
     {key: 'Copies', title: 'Copies', width: 4.8, copies: true},
   ];
   const byKey = new Map(COLUMNS.map((c) => [c.key, c]));
