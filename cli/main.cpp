@@ -8,13 +8,13 @@
 #include <string>
 
 #include "catalogue/catalogue_location.h"
-#include "catalogue/catalogue_run.h"
 #include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
 #include "catalogue/ride_type_table.h"
 #include "cli/terminal_front_end.h"
 #include "report/catalogue_export.h"
+#include "run/catalogue_run.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -154,12 +154,20 @@ int main(int argc, char** argv) {
   DirectoryLister runLister;
   DirectoryLister scanLister;
   RideTypeTable rideTypes;
-  bool skipPasswordQuestions = false;
+  RunSession session;
   try {
     FillRideTypeTable(rideTypes);
     if (databaseDir.empty()) databaseDir = ResolveCatalogueFolder(ProgramFolder());
-    const RunContext context{options, runLister, scanLister,  progress,    windows,
-                             prompts, rideTypes, databaseDir, unknownsLog, skipPasswordQuestions};
+    RunContext context{.setup = {.rideTypes = rideTypes,
+                                 .databaseFolder = databaseDir,
+                                 .unknownsLog = unknownsLog},
+                       .frontEnd = {.options = options,
+                                    .runLister = runLister,
+                                    .scanLister = scanLister,
+                                    .progress = progress,
+                                    .windows = windows,
+                                    .prompts = prompts,
+                                    .session = session}};
     const RunOutcome outcome = RunCatalogue(context);
     progress.finish();
     if (outcome == RunOutcome::kEmptyFolder) return kRunMessage;
