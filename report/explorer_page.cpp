@@ -130,15 +130,21 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
   // The set is read once from where it opened, its first row: counting it or moving back to
   // the first row would have the engine run the query again.
   NumberTexts numberTexts;
+  // Columns are looked up by name once, then read by position row after row.
+  const auto at = [&](const char* name) { return rows.columnIndex(name); };
+  const int fileNameAt = at("File_Name"), diskNameAt = at(kDiskNameColumn),
+            rideTypeAt = at("Ride_Type"), authorAt = at("Author"), alinkAt = at("Alink"),
+            archiveAt = at("zipfilename"), digestAt = at("Design_Digest");
+  std::array<int, kNumberColumns.size()> numberAt;
+  for (size_t c = 0; c < kNumberColumns.size(); ++c) numberAt[c] = at(kNumberColumns[c]);
   for (int64_t k = 0; !rows.atEnd(); ++k, rows.moveNext()) {
     const char* separator = k == 0 ? "" : ",";
-    const std::string fileName = CellText(rows.field("File_Name"));
+    const std::string fileName = CellText(rows.field(fileNameAt));
     names += separator;
     AppendScriptJsonString(names, fileName);
     // Only names on disk that differ from the stored name are carried, by row number.
-    const std::string diskName = kDiskNameColumn == std::string_view("File_Name")
-                                     ? fileName
-                                     : CellText(rows.field(kDiskNameColumn));
+    const std::string diskName =
+        diskNameAt == fileNameAt ? fileName : CellText(rows.field(diskNameAt));
     if (diskName != fileName) {
       if (!diskNames.empty()) diskNames += ',';
       diskNames += '[' + std::to_string(k) + ',';
@@ -146,17 +152,17 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
       diskNames += ']';
     }
     types += separator;
-    types += std::to_string(typeList.indexOf(CellText(rows.field("Ride_Type"))));
+    types += std::to_string(typeList.indexOf(CellText(rows.field(rideTypeAt))));
     for (size_t c = 0; c < kNumberColumns.size(); ++c) {
       numbers[c] += separator;
-      numbers[c] += numberTexts.of(rows.field(kNumberColumns[c]));
+      numbers[c] += numberTexts.of(rows.field(numberAt[c]));
     }
     authors += separator;
     authors += std::to_string(
-        authorList.indexOf({CellText(rows.field("Author")), CellText(rows.field("Alink"))}));
+        authorList.indexOf({CellText(rows.field(authorAt)), CellText(rows.field(alinkAt))}));
     archives += separator;
-    archives += std::to_string(archiveList.indexOf(CellText(rows.field("zipfilename"))));
-    digests.push_back(CellText(rows.field("Design_Digest")));
+    archives += std::to_string(archiveList.indexOf(CellText(rows.field(archiveAt))));
+    digests.push_back(CellText(rows.field(digestAt)));
   }
   const DuplicateGroups groups = GroupDuplicates(digests);
 

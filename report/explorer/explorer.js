@@ -178,7 +178,10 @@
       s.ranges[key] = [lo === '' ? NaN : Number(lo), hi === undefined || hi === '' ? NaN : Number(hi)];
     }
     s.copies = p.get('copies') === '1';
-    s.group = Number(p.get('group')) || 0;
+    // A group number from a page written before (the groups are numbered anew by each run)
+    // may name no group now.
+    const group = Number(p.get('group'));
+    s.group = Number.isInteger(group) && group > 0 && group <= data.groups ? group : 0;
     return s;
   };
   let hashTimer = 0;
