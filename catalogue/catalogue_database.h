@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace velodex {
 
@@ -121,6 +122,9 @@ class CatalogueDatabase {
   // Writes a compacted copy of the closed catalogue file source into destination, which
   // must not exist. The source stays unchanged. Throws Error naming the file on failure.
   static void compact(const std::string& source, const std::string& destination);
+
+  // The names of the columns of the table velodex, in table order.
+  static std::vector<std::string> columnNames();
 
   // Creates a new empty catalogue file at path (tables, stored queries); the build's
   // empty-catalogue maker and the tests use it. Throws Error if path exists.

@@ -49,9 +49,4 @@ DuplicateGroups CatalogueDuplicates(CatalogueDatabase& database) {
   return GroupDuplicates(digests);
 }
 
-std::string DuplicateSummary(const DuplicateGroups& groups) {
-  return std::to_string(groups.designsInGroups) + " designs have copies, in " +
-         std::to_string(groups.groups) + " groups";
-}
-
 }  // namespace velodex

@@ -28,7 +28,4 @@ DuplicateGroups GroupDuplicates(const std::vector<std::string>& digests);
 // The groups of the catalogue's rows, read through database (open).
 DuplicateGroups CatalogueDuplicates(CatalogueDatabase& database);
 
-// "K designs have copies, in G groups".
-std::string DuplicateSummary(const DuplicateGroups& groups);
-
 }  // namespace velodex

@@ -16,12 +16,9 @@
 namespace velodex {
 namespace {
 
-// The catalogue column that holds the name on disk; the stored name stands in for it until
-// the catalogue keeps that name.
-constexpr const char* kDiskNameColumn = "File_Name";
-
-// The columns of a row in the file: the catalogue's own, then the two additions.
-constexpr std::array<const char*, 24> kCatalogueColumns = {"File_Name",
+// The columns of a row in the file: the catalogue's own (with the name on disk), then the
+// duplicate group.
+constexpr std::array<const char*, 25> kCatalogueColumns = {"File_Name",
                                                            "Ride_Name",
                                                            "Min_Wait_Time",
                                                            "Max_Wait_Time",
@@ -44,8 +41,8 @@ constexpr std::array<const char*, 24> kCatalogueColumns = {"File_Name",
                                                            "zipfilename",
                                                            "Rating",
                                                            "Ride_Category",
+                                                           "Disk_Name",
                                                            "Design_Digest"};
-constexpr const char* kDiskNameHeading = "Disk_Name";
 constexpr const char* kGroupHeading = "Duplicate_Group";
 
 std::string CsvField(const std::string& text) {
@@ -61,7 +58,7 @@ std::string CsvField(const std::string& text) {
 std::string CsvHeader() {
   std::string header;
   for (const char* column : kCatalogueColumns) header += std::string(column) + ',';
-  return header + kDiskNameHeading + ',' + kGroupHeading;
+  return header + kGroupHeading;
 }
 
 // JSON text must be UTF-8: a byte that starts no valid sequence is taken as the Latin-1
@@ -164,12 +161,11 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
   }
 
   std::vector<std::vector<FieldValue>> values;
-  std::vector<std::string> diskNames, digests;
+  std::vector<std::string> digests;
   // Read once from the first row, where the set opened, without counting it first.
   for (; !rows.atEnd(); rows.moveNext()) {
     std::vector<FieldValue>& row = values.emplace_back();
     for (const char* column : kCatalogueColumns) row.push_back(rows.field(column));
-    diskNames.push_back(CellText(rows.field(kDiskNameColumn)));
     digests.push_back(CellText(row.back()));
   }
   const DuplicateGroups groups = GroupDuplicates(digests);
@@ -184,7 +180,7 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
                                   : DataNumberText(value)) +
                 ',';
       }
-      text += CsvField(diskNames[k]) + ',' + std::to_string(groups.groupOf[k]) + "\r\n";
+      text += std::to_string(groups.groupOf[k]) + "\r\n";
     }
   } else {
     nlohmann::ordered_json all = nlohmann::ordered_json::array();
@@ -193,7 +189,6 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
       for (size_t c = 0; c < kCatalogueColumns.size(); ++c) {
         object[kCatalogueColumns[c]] = JsonValue(values[k][c]);
       }
-      object[kDiskNameHeading] = AsUtf8(diskNames[k]);
       object[kGroupHeading] = groups.groupOf[k];
       all.push_back(std::move(object));
     }

@@ -21,10 +21,9 @@
 namespace velodex {
 namespace {
 
-// The catalogue column that holds the design's file name as listed on disk. Until the
-// catalogue keeps that name, the stored name stands in for it (the same name, save for the
-// ending's letter case).
-constexpr const char* kDiskNameColumn = "File_Name";
+// The catalogue column that holds the design's file name as listed on disk. A row without one
+// (from a catalogue made before the column) links by its stored name.
+constexpr const char* kDiskNameColumn = "Disk_Name";
 
 // The numeric columns, in the order the page's script reads them.
 constexpr std::array<const char*, 13> kNumberColumns = {
@@ -143,9 +142,8 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
     names += separator;
     AppendScriptJsonString(names, fileName);
     // Only names on disk that differ from the stored name are carried, by row number.
-    const std::string diskName =
-        diskNameAt == fileNameAt ? fileName : CellText(rows.field(diskNameAt));
-    if (diskName != fileName) {
+    const std::string diskName = CellText(rows.field(diskNameAt));
+    if (!diskName.empty() && diskName != fileName) {
       if (!diskNames.empty()) diskNames += ',';
       diskNames += '[' + std::to_string(k) + ',';
       AppendScriptJsonString(diskNames, diskName);

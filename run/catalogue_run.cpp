@@ -9,8 +9,11 @@
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
+#include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/option_checks.h"
+#include "catalogue/run_lock.h"
 #include "files/ride_type_folders.h"
 #include "report/explorer_page.h"
 #include "report/ride_index_page.h"
@@ -144,6 +147,16 @@ RunOutcome RunCatalogue(RunContext& context) {
   const std::string cataloguePath = JoinPath(context.setup.databaseFolder, kCatalogueFileName);
   const std::string compactedPath = JoinPath(context.setup.databaseFolder, kCompactedFileName);
 
+  // The front ends refuse such choices themselves; this keeps any caller from emptying the
+  // catalogue for a run that could not write its pages.
+  if (const auto problem = CheckRunOptions(options, CatalogueDatabase::columnNames())) {
+    throw Error(problem->message);
+  }
+  // Held to the end of the run, the compaction's swap included; another run on this
+  // catalogue stops here before it changes anything.
+  const RunLock lock(cataloguePath);
+  context.summary = {};
+
   FinishInterruptedSwap(cataloguePath, compactedPath);
   CatalogueDatabase database;
   database.open(cataloguePath);
@@ -189,6 +202,9 @@ RunOutcome RunCatalogue(RunContext& context) {
     } else {
       ReadTrackFolder(context, frontEnd.runLister.path(), "none");
     }
+    // Pages a killed run was writing here; those in ride type folders go as the folders
+    // are made.
+    RemoveAtomicLeftovers(folder);
     for (Step step : row->steps) {
       switch (step) {
         case Step::kFolders:
@@ -209,6 +225,9 @@ RunOutcome RunCatalogue(RunContext& context) {
           break;
       }
     }
+    const DuplicateGroups copies = CatalogueDuplicates(database);
+    context.summary.designsWithCopies = copies.designsInGroups;
+    context.summary.copyGroups = copies.groups;
     // After the run's own pages, from the same catalogue, for every code that loaded one.
     // A code without a dispatch row loads nothing, so it gets no explorer either.
     if (options.explorerPage()) {
@@ -218,6 +237,15 @@ RunOutcome RunCatalogue(RunContext& context) {
   } else {
     frontEnd.prompts.message(std::to_string(code), MessageIcon::kInformation);
     outcome = RunOutcome::kUnhandledCode;
+  }
+
+  // What the run went on after is told once, at its end, before the completion text.
+  if (!context.summary.problems.empty()) {
+    std::string text;
+    for (const std::string& problem : context.summary.problems) {
+      text += (text.empty() ? "" : "\n") + problem;
+    }
+    frontEnd.prompts.message(text, MessageIcon::kWarning);
   }
 
   const std::string page = folder + std::string(1, kPathSeparator) +

@@ -11,7 +11,6 @@
 namespace velodex {
 namespace {
 
-using testing::Design;
 using testing::ReadFile;
 using testing::TestCatalogue;
 using testing::WriteFile;
@@ -19,26 +18,20 @@ using testing::WriteFile;
 constexpr const char* kHeader =
     "File_Name,Ride_Name,Min_Wait_Time,Max_Wait_Time,Train_Color_Scheme,Ride_Type,Max_Speed,"
     "Avg_Speed,Ride_Length,PosGs,NegGs,LatGs,Invs,Drops,Max_Drop_Height,Ex,Int,Na,Author,Alink,"
-    "zipfilename,Rating,Ride_Category,Design_Digest,Disk_Name,Duplicate_Group\r\n";
+    "zipfilename,Rating,Ride_Category,Disk_Name,Design_Digest,Duplicate_Group\r\n";
 
 class ExportCatalogueTest : public ::testing::Test {
  protected:
   ExportCatalogueTest() {
-    Design quoted;
-    quoted.fileName = "Say \"hi\", all.td4";
-    quoted.maxSpeed = 101.25f;
-    quoted.negGs = -0.32f;
-    quoted.invs = 2;
-    quoted.ex = 6.5f;
-    quoted.intensity = 5.2f;
-    quoted.na = 3.1f;
-    quoted.digest = "d1";
-    catalogue.add(quoted);
-    Design latin1;
-    latin1.fileName = "Caf\xe9.td4";
-    latin1.ex = 1.0f;
-    latin1.digest = "d1";
-    catalogue.add(latin1);
+    catalogue.add({{"File_Name", "Say \"hi\", all.td4"},
+                   {"Max_Speed", 101.25f},
+                   {"NegGs", -0.32f},
+                   {"Invs", 2},
+                   {"Ex", 6.5f},
+                   {"Rating", 6.5f - (5.2f + 3.1f)},
+                   {"Disk_Name", "Say \"hi\", all.TD4"},
+                   {"Design_Digest", "d1"}});
+    catalogue.add({{"File_Name", "Caf\xe9.td4"}, {"Ex", 1.0f}, {"Design_Digest", "d1"}});
   }
   void Export(const std::string& path, ExportFormat format) {
     RecordSet rows = catalogue.database.openQuery("SELECT * From velodex ORDER BY Ex DESC;");
@@ -52,10 +45,9 @@ TEST_F(ExportCatalogueTest, WritesCsvWithAHeaderAndQuotedFields) {
   Export(path, ExportFormat::kCsv);
   EXPECT_EQ(ReadFile(path),
             std::string(kHeader) +
-                "\"Say \"\"hi\"\", all.td4\",Wooden,,,,Wooden,101.25,0,0,0,-0.32,0,2,0,0,6.5,5.2,"
-                "3.1,Anonymous,none,none,-1.799999,,d1,\"Say \"\"hi\"\", all.td4\",1\r\n"
-                "Caf\xe9.td4,Wooden,,,,Wooden,0,0,0,0,0,0,0,0,0,1,0,0,Anonymous,none,none,1,,d1,"
-                "Caf\xe9.td4,1\r\n");
+                "\"Say \"\"hi\"\", all.td4\",Wooden,,,,Wooden,101.25,,,,-0.32,,2,,,6.5,,,Anonymous,"
+                "none,none,-1.799999,,\"Say \"\"hi\"\", all.TD4\",d1,1\r\n"
+                "Caf\xe9.td4,Wooden,,,,Wooden,,,,,,,,,,1,,,Anonymous,none,none,,,,d1,1\r\n");
 }
 
 TEST_F(ExportCatalogueTest, WritesJsonObjectsWithNumbersAsNumbers) {
@@ -71,6 +63,7 @@ TEST_F(ExportCatalogueTest, WritesJsonObjectsWithNumbersAsNumbers) {
   EXPECT_EQ(rows[0]["Duplicate_Group"], 1);
   EXPECT_EQ(rows[1]["File_Name"], "Caf\xc3\xa9.td4");  // the Latin-1 byte as its character
   EXPECT_EQ(rows[1].size(), 26u);
+  EXPECT_EQ(rows[0]["Disk_Name"], "Say \"hi\", all.TD4");
 }
 
 TEST_F(ExportCatalogueTest, ReplacesOnlyAnEarlierExport) {

@@ -12,7 +12,6 @@
 namespace velodex {
 namespace {
 
-using testing::Design;
 using testing::ReadFile;
 using testing::TestCatalogue;
 using testing::WriteFile;
@@ -47,27 +46,17 @@ nlohmann::json PageData(const std::string& page) {
 
 TEST(WriteExplorerPage, CarriesEveryRowInTheRunsOrderWithGroupsOfEqualDigests) {
   TestCatalogue catalogue;
-  const struct {
-    const char* name;
-    const char* type;
-    float ex;
-    const char* digest;
-  } designs[] = {{"b.td4", "Steel", 6.5f, "d1"},
-                 {"a.td4", "Wooden", 7.0f, "d1"},
-                 {"c<.td4", "Steel", 1.0f, "d2"},
-                 {"d.td4", "Wooden", 2.0f, "d3"},
-                 {"e.td4", "Wooden", 3.0f, "d3"}};
-  for (const auto& row : designs) {
-    Design d;
-    d.fileName = row.name;
-    d.rideName = row.type;
-    d.ex = row.ex;
-    d.digest = row.digest;
-    d.rideLength = row.ex == 6.5f ? 892.3885f : 0;
-    d.negGs = row.ex == 1.0f ? -0.32f : 0;
-    if (row.ex == 7.0f) d.author = "Ann", d.alink = "x@y", d.zipFileName = "P.zip";
-    catalogue.add(d);
-  }
+  const testing::Row designs[] = {
+      {{"File_Name", "b.td4"}, {"Ride_Name", "Steel"}, {"Ex", 6.5f}, {"Ride_Length", 892.3885f},
+       {"Design_Digest", "d1"}},
+      {{"File_Name", "a.td4"}, {"Ex", 7.0f}, {"Author", "Ann"}, {"Alink", "x@y"},
+       {"zipfilename", "P.zip"}, {"Design_Digest", "d1"}},
+      {{"File_Name", "c<.td4"}, {"Ride_Name", "Steel"}, {"Ex", 1.0f}, {"NegGs", -0.32f},
+       {"Disk_Name", "C<.TD4"}, {"Design_Digest", "d2"}},
+      {{"File_Name", "d.td4"}, {"Ex", 2.0f}, {"Design_Digest", "d3"}},
+      {{"File_Name", "e.td4"}, {"Ex", 3.0f}, {"Design_Digest", "d3"}},
+  };
+  for (const testing::Row& design : designs) catalogue.add(design);
   PlainRunOptions options;
   options.folderText = "/home/ann/designs";
   options.sortFieldText = "Ex";
@@ -93,7 +82,8 @@ TEST(WriteExplorerPage, CarriesEveryRowInTheRunsOrderWithGroupsOfEqualDigests) {
   // d1 pairs a.td4 with b.td4, d3 e.td4 with d.td4; c<.td4 is alone.
   EXPECT_EQ(data["group"], nlohmann::json::parse("[1,1,2,2,0]"));
   EXPECT_EQ(data["groups"], 2);
-  EXPECT_EQ(data["disk"], nlohmann::json::array());
+  // Only a name on disk that differs from the stored one is carried, by its row.
+  EXPECT_EQ(data["disk"], nlohmann::json::parse(R"([[4,"C\u003c.TD4"]])"));
 }
 
 TEST(WriteExplorerPage, ReplacesOnlyAnExplorerPage) {

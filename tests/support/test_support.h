@@ -2,6 +2,7 @@
 // helpers, and recording fakes of the front end's interfaces.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ class TempFolder {
 // Whole-file helpers that fail the current test (and throw) when the file system refuses.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+// The message of the Error that action throws, or "no error".
+std::string ErrorOf(const std::function<void()>& action);
 // Names of the entries directly in folder, sorted.
 std::vector<std::string> ListFolder(const std::string& folder);
 
@@ -120,7 +123,7 @@ class RunHarness {
   RunContext context;
 };
 
-// The 23 column names of the catalogue table, in table order.
+// The column names of the catalogue table, in table order.
 extern const std::vector<std::string> kCatalogueColumns;
 
 }  // namespace velodex::testing

@@ -115,6 +115,47 @@ class WizardRunTest : public QObject {
     QCOMPARE(ShownWindows(wizard), QStringList{"Form1"});
   }
 
+  void choicesTheRunCannotUseAreRefusedBeforeAnythingChanges_data() {
+    Table({"ridesPerPage", "sortBy", "separate", "shown", "focused", "message"},
+          {{"page size", "abc", "Ex", "1", "Form1", "Text1",
+            "rides per page 'abc' is not a whole number from 1 to 32767"},
+           {"page size too large", "99999999999", "Ex", "1", "Form1", "Text1",
+            "rides per page '99999999999' is not a whole number from 1 to 32767"},
+           {"sort text", "10", "Rating LIMIT 2 --", "0", "Form3", "SortBy",
+            "sort field 'Rating LIMIT 2 --' is not a column of the catalogue"}});
+  }
+
+  void choicesTheRunCannotUseAreRefusedBeforeAnythingChanges() {
+    QFETCH(QString, ridesPerPage);
+    QFETCH(QString, sortBy);
+    QFETCH(QString, separate);
+    QFETCH(QString, shown);
+    QFETCH(QString, focused);
+    QFETCH(QString, message);
+    WizardBench bench;
+    WriteDesign(bench.designs(), "Alpha.td4", 0, 70);
+    QFile bad(bench.designs() + "/Broken.td4");  // would be renamed by a run
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("xx") == 2);
+    bad.close();
+    const QByteArray catalogue = ReadAll(bench.databaseFolder() + "/velodex.mdb");
+    Wizard& wizard = bench.load();
+    wizard.step1().Text1->setText(ridesPerPage);
+    WalkToStep3(wizard, bench.designs());
+    wizard.step3().SortBy->setEditText(sortBy);
+    wizard.step3().Separate_By_Ride_Type->setChecked(separate == "1");
+    Finish(wizard);
+
+    QCOMPARE(bench.prompts.messages.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(bench.prompts.messages[0].text), message);
+    QCOMPARE(ShownWindows(wizard), QStringList{shown});
+    QWidget* window = shown == "Form1" ? static_cast<QWidget*>(&wizard.step1()) : &wizard.step3();
+    QVERIFY(window->focusWidget());
+    QCOMPARE(window->focusWidget()->objectName(), focused);
+    QCOMPARE(QDir(bench.designs()).entryList(QDir::Files),
+             (QStringList{"Alpha.td4", "Broken.td4"}));
+    QCOMPARE(ReadAll(bench.databaseFolder() + "/velodex.mdb"), catalogue);
+  }
+
   void aFailedRunIsShownAndTheUserCanGoOn() {
     WizardBench bench;
     WriteDesign(bench.designs(), "Alpha.td4", 0, 70);
