@@ -63,6 +63,11 @@ class RecordSet {
   // The current row's value of the named column. Throws Error for an unknown column or
   // when there is no current row.
   FieldValue field(const std::string& name);
+  // For readers that go through many rows: the position of the named column (throws Error
+  // for an unknown one), and the current row's value of the column at that position, with the
+  // same checks as field().
+  int columnIndex(const std::string& name);
+  FieldValue field(int index);
 
   // Table sets only: removes the current row; the position then moves on with moveNext().
   void deleteCurrent();

@@ -56,6 +56,7 @@ constexpr CatalogueColumn kVelodexColumns[] = {
     {"Rating", "SINGLE BLOB"},
     {"Ride_Category", "TEXT"},
     {"Disk_Name", "TEXT"},  // the design's file name as listed on disk
+    {"Design_Digest", "TEXT"},  // the digest of the decoded contents (design_digest.h)
 };
 
 constexpr const char* kOtherObjects = R"sql(CREATE INDEX velodex_Ride_Name ON velodex (Ride_Name);

@@ -22,6 +22,9 @@ std::string SummaryLine(const RunSummary& summary) {
     line += (line.empty() ? "" : ", ") + std::to_string(part.count) +
             (part.count == 1 ? part.one : part.other);
   }
+  line += ", " + std::to_string(summary.designsWithCopies) +
+          (summary.designsWithCopies == 1 ? " design has" : " designs have") + " copies, in " +
+          std::to_string(summary.copyGroups) + (summary.copyGroups == 1 ? " group" : " groups");
   return line;
 }
 

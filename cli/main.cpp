@@ -15,6 +15,7 @@
 #include "catalogue/option_checks.h"
 #include "catalogue/ride_type_table.h"
 #include "cli/terminal_front_end.h"
+#include "report/catalogue_export.h"
 #include "run/catalogue_run.h"
 
 #ifdef _WIN32
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
   std::string databaseDir;
   std::string unknownsLog = DefaultUnknownsLog();
   std::optional<std::string> password;
+  std::string exportPath;
   bool ascending = false;
 
   app.add_option("FOLDER", folder, "Folder holding the designs (.td4) or archives (.zip)")
@@ -147,6 +149,16 @@ int main(int argc, char** argv) {
   app.add_flag("--separate", options.separate, "Write a ride index and one page set per ride type");
   auto* copy = app.add_flag("--copy", options.copy,
                             "Copy each design into a folder named after its ride type");
+  app.add_flag("--explorer", options.explorer,
+               "Also write explorer.htm: every design in one page that sorts, searches and "
+               "filters in the browser");
+  app.add_option("--export", exportPath,
+                 "Also write every catalogue row to FILE: CSV when it ends in .csv, JSON when "
+                 "it ends in .json")
+      ->check([](const std::string& path) {
+        return ExportFormatOf(path) ? std::string()
+                                    : "'" + path + "' ends in neither .csv nor .json";
+      });
   zip->excludes(hyperlinks);
   zip->excludes(copy);
   app.add_option("--database-dir", databaseDir,
@@ -200,6 +212,14 @@ int main(int argc, char** argv) {
     const RunOutcome outcome = RunCatalogue(context);
     progress.finish();
     if (outcome == RunOutcome::kEmptyFolder) return kRunMessage;
+    if (!exportPath.empty()) {
+      CatalogueDatabase database;
+      database.open(JoinPath(databaseDir, kCatalogueFileName));
+      RecordSet rows = database.openQuery(SortedCatalogueQuery(options));
+      ExportCatalogue(rows, exportPath, *ExportFormatOf(exportPath));
+      rows.close();
+      database.close();
+    }
     const RunSummary& summary = context.summary;
     std::fprintf(stderr, "%s\n", SummaryLine(summary).c_str());
     std::printf("%s\n", progress.text(ProgressLabel::kStatus).c_str());

@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
+#include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
 #include "catalogue/log_file.h"
@@ -54,7 +55,7 @@ void DeleteExtractedFiles(const std::string& folder) {
 
 void AddCatalogueRow(RecordSet& table, const std::string& diskName, const std::string& rideTypeName,
                      const DesignStats& stats, const AuthorInfo& author,
-                     const std::string& zipFileName) {
+                     const std::string& zipFileName, const std::string& digest) {
   table.addNew();
   // The stored name ends in a lower-case "td4" whatever the name on disk: "LOOP.TD4" is
   // stored as "LOOP.td4", and the name on disk is kept beside it for links and copies.
@@ -81,6 +82,7 @@ void AddCatalogueRow(RecordSet& table, const std::string& diskName, const std::s
   table.setField("zipfilename", zipFileName);
   table.setField("Rating", stats.rating);
   table.setField("Disk_Name", diskName);
+  table.setField("Design_Digest", digest);
   table.update();
 }
 
@@ -146,7 +148,7 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
       });
     }
     NoteFailure(context.summary, [&] {
-      AddCatalogueRow(table, name, rideTypeName, stats, author, zipFileName);
+      AddCatalogueRow(table, name, rideTypeName, stats, author, zipFileName, DesignDigest(design));
       ++context.summary.catalogued;
     });
   }

@@ -333,6 +333,8 @@ bool Wizard::copyTracksToSubdirectory() const {
   return form3_->Copy_Tracks_To_Subdirectory->isChecked();
 }
 
+bool Wizard::explorerPage() const { return form3_->Explorer_Page->isChecked(); }
+
 void Wizard::showProgress() {
   form5_->clearUnreadable();
   showOnly(form5_.get());

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -64,7 +65,7 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
 const std::string kToScan = "Deleting Records\nCompacting Database\nReading Tracks\n";
 const std::string kOneDesign =
     "1 design catalogued, 0 rejected (renamed), 0 unreadable (left as they were), 0 of unknown "
-    "ride types, 0 archives with problems\n";
+    "ride types, 0 archives with problems, 0 designs have copies, in 0 groups\n";
 
 class VelodexCli : public ::testing::Test {
  protected:
@@ -160,7 +161,8 @@ TEST_F(VelodexCli, UnreadableDesignsAndArchiveProblemsAreNamedAndEndWithStatusFo
        "",
        kToScan + "velodex-cli: cannot read design '" + designs_ +
            "/B.td4': Input/output error\n1 design catalogued, 0 rejected (renamed), 1 unreadable "
-           "(left as they were), 0 of unknown ride types, 0 archives with problems\n"},
+           "(left as they were), 0 of unknown ride types, 0 archives with problems, 0 designs "
+           "have copies, in 0 groups\n"},
       {[&] {
          const std::vector<uint8_t> design = EncodeDesignFile(MakeDecodedDesign(DesignParams{}));
          testing::WriteArchive(designs_ + "/Locked.zip",
@@ -171,7 +173,8 @@ TEST_F(VelodexCli, UnreadableDesignsAndArchiveProblemsAreNamedAndEndWithStatusFo
        "Deleting Records\nCompacting Database\narchive 'Locked.zip': 82 (wrong password); "
        "member 'Secret.td4': incorrect or missing password\nReading Tracks\n0 designs catalogued, "
        "0 rejected (renamed), 0 unreadable (left as they "
-       "were), 0 of unknown ride types, 1 archive with problems\n"},
+       "were), 0 of unknown ride types, 1 archive with problems, 0 designs have copies, in 0 "
+       "groups\n"},
   };
   if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no file that fails to read";
   for (const Case& c : cases) {
@@ -337,8 +340,13 @@ TEST_F(VelodexCli, ARunKilledMidwayLeavesNothingThatStopsTheNext) {
 }
 
 TEST_F(VelodexCli, RejectsWhatTheWizardMakesImpossibleAsUsageErrors) {
-  const char* usages[] = {"--zip --hyperlinks", "--zip --copy",     "--columns 14",
-                          "--columns 1,x",      "--no-such-option", ""};
+  const char* usages[] = {"--zip --hyperlinks",
+                          "--zip --copy",
+                          "--columns 14",
+                          "--columns 1,x",
+                          "--no-such-option",
+                          "--export out.txt",
+                          ""};
   for (const char* usage : usages) {
     const std::string folder = std::string(usage).empty() ? "" : Quote(designs_);
     CliResult r = Run(std::string(usage) + " " + folder);
@@ -352,9 +360,9 @@ TEST_F(VelodexCli, RejectsWhatTheWizardMakesImpossibleAsUsageErrors) {
 TEST_F(VelodexCli, HelpDocumentsEveryOptionAndTheExitCodes) {
   CliResult r = Run("--help");
   EXPECT_EQ(r.status, 0);
-  for (const char* text :
-       {"--rides-per-page", "--columns", "--sort", "--ascending", "--hyperlinks", "--zip",
-        "--separate", "--copy", "--database-dir", "--unknowns-log", "--password", "Exit status"}) {
+  for (const char* text : {"--rides-per-page", "--columns", "--sort", "--ascending", "--hyperlinks",
+                           "--zip", "--separate", "--copy", "--database-dir", "--unknowns-log",
+                           "--password", "--explorer", "--export", "Exit status"}) {
     EXPECT_NE(r.out.find(text), std::string::npos) << text;
   }
 }
@@ -366,6 +374,24 @@ TEST_F(VelodexCli, AFailureIsReportedWithItsCauseAndStatusThree) {
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find(db_ + "/velodex.mdb"), std::string::npos) << r.err;
   EXPECT_TRUE(fs::exists(designs_ + "/A.td4"));
+}
+
+TEST_F(VelodexCli, WritesTheExplorerAndExportsAndCountsTheCopies) {
+  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+  WriteDesignFile(designs_ + "/Same as A.td4", DesignParams{});
+  DesignParams other;
+  other.ex = 77;
+  WriteDesignFile(designs_ + "/B.td4", other);
+  for (const char* file : {"rows.csv", "rows.json"}) {
+    CliResult r = Run("--explorer --export " + Quote(temp_ / file) + " " + Quote(designs_));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Done - Look at " + designs_ + "/simpleindex.htm and " + designs_ +
+                         "/explorer.htm\n");
+    EXPECT_NE(r.err.find(", 2 designs have copies, in 1 group\n"), std::string::npos) << r.err;
+  }
+  const std::string csv = ReadFile(temp_ / "rows.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << csv;
+  EXPECT_EQ(ReadFile(temp_ / "rows.json").rfind("[{\"File_Name\":\"B.td4\",", 0), 0u);
 }
 
 }  // namespace

@@ -133,9 +133,12 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderItself) {
   WriteCollection();
   h.options.separate = true;
   h.options.ridesPerPageText = "2";
+  h.options.explorer = true;
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
-            "Done - Look at " + PathIn(h.designs, "rideindex.htm"));
+            "Done - Look at " + PathIn(h.designs, "rideindex.htm") + " and " +
+                PathIn(h.designs, "explorer.htm"));
+  EXPECT_NE(ReadFile(h.designs + "/explorer.htm").find("\"Pack A.zip\""), std::string::npos);
   // Wooden has three designs (two pages), Steel two (one page); no ride type folder.
   for (const char* page : {"rideindex.htm", "Wooden0.htm", "Wooden2.htm", "Steel.htm",
                            "Steel_Twister.htm", "Corkscrew.htm"}) {

@@ -77,6 +77,7 @@ TEST(RunCatalogue, EachDispatchRowWritesItsPagesFoldersAndCopiesInOrder) {
     h.options.hyperlinks = c.hyperlinks;
     h.options.ridesPerPageText = "2";
     h.options.columns.fill(true);
+    h.options.explorer = true;
 
     EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
@@ -86,12 +87,15 @@ TEST(RunCatalogue, EachDispatchRowWritesItsPagesFoldersAndCopiesInOrder) {
     std::vector<std::string> statuses = {"Deleting Records", "Compacting Database",
                                          "Reading Tracks"};
     statuses.insert(statuses.end(), c.writing.begin(), c.writing.end());
-    statuses.insert(statuses.end(), {"Done - ", "Done - Look at " + JoinPath(d, page)});
+    statuses.insert(statuses.end(), {"Done - ", "Done - Look at " + JoinPath(d, page) + " and " +
+                                                    JoinPath(d, "explorer.htm")});
     EXPECT_EQ(Statuses(h.progress.events), statuses);
     // Each step's status shows at once.
     EXPECT_EQ(h.progress.events[1], "repaint 3");
     EXPECT_EQ(h.progress.events[3], "repaint 3");
     EXPECT_EQ(h.windows.moves, (std::vector<std::string>{"progress", "quit"}));
+    EXPECT_EQ(h.windows.offeredPage, JoinPath(d, "explorer.htm"));
+    EXPECT_NE(ReadFile(d + "/explorer.htm").find("\"name\":[\"Alpha.td4\","), std::string::npos);
     EXPECT_EQ(h.catalogueRows().size(), 5u);
 
     EXPECT_EQ(Exists(PathIn(d, "simpleindex.htm")), !c.separate);

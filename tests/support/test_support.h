@@ -89,14 +89,19 @@ class ScriptedPrompts final : public Prompts {
   std::string askTextFailure;  // when set, askText throws Error with this text
 };
 
-// Records the run's window moves as "progress", "first step" and "quit".
+// Records the run's window moves as "progress", "first step" and "quit", and the page the
+// completed run offers to open.
 class RecordingWindows final : public RunWindows {
  public:
   void showProgress() override { moves.push_back("progress"); }
   void returnToFirstStep() override { moves.push_back("first step"); }
-  void offerQuit(const std::string&) override { moves.push_back("quit"); }
+  void offerQuit(const std::string& page) override {
+    moves.push_back("quit");
+    offeredPage = page;
+  }
 
   std::vector<std::string> moves;
+  std::string offeredPage;
 };
 
 // Everything a run or a scan needs, over a fresh temporary folder: designs/ for the user's

@@ -46,8 +46,9 @@ class SettingsStoreTest : public QObject {
     Wizard& wizard = bench.load();
     for (const QCheckBox* box : wizard.step2().Check1) QVERIFY(!box->isChecked());
     const Form3& step3 = wizard.step3();
-    for (const QCheckBox* box : {step3.TrackNamesAsHyperlinks, step3.Use_Zip_Files,
-                                 step3.Separate_By_Ride_Type, step3.Copy_Tracks_To_Subdirectory}) {
+    for (const QCheckBox* box :
+         {step3.TrackNamesAsHyperlinks, step3.Use_Zip_Files, step3.Separate_By_Ride_Type,
+          step3.Copy_Tracks_To_Subdirectory, step3.Explorer_Page}) {
       QVERIFY2(!box->isChecked(), qPrintable(box->text()));
       QVERIFY2(box->isEnabled(), qPrintable(box->text()));
     }
@@ -73,6 +74,7 @@ class SettingsStoreTest : public QObject {
       step3.TrackNamesAsHyperlinks->setChecked(true);
       step3.Separate_By_Ride_Type->setChecked(true);
       step3.Copy_Tracks_To_Subdirectory->setChecked(true);
+      step3.Explorer_Page->setChecked(true);
       step3.SortBy->setEditText("Max_Drop_Height");
       step3.SortAsc->setChecked(true);
       SaveSettings(wizard, bench.settings());
@@ -86,6 +88,7 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(bench.settings().value("settings/SortAsc").toString(), QStringLiteral("True"));
     QCOMPARE(bench.settings().value("settings/SortDesc").toString(), QStringLiteral("False"));
     QCOMPARE(bench.settings().value("settings/Nausea").toString(), QStringLiteral("1"));
+    QCOMPARE(bench.settings().value("settings/Explorer Page").toString(), QStringLiteral("1"));
     QCOMPARE(bench.settings().value("settings/Invs").toString(), QStringLiteral("0"));
 
     Wizard& wizard = bench.load();
@@ -98,6 +101,7 @@ class SettingsStoreTest : public QObject {
     QVERIFY(wizard.separateByRideType());
     QVERIFY(wizard.copyTracksToSubdirectory());
     QVERIFY(!wizard.useZipFiles());
+    QVERIFY(wizard.explorerPage());
     QCOMPARE(wizard.sortField(), std::string("Max_Drop_Height"));
     QVERIFY(!wizard.sortDescending());
     QCOMPARE(OptionCode(wizard), int16_t{22});
