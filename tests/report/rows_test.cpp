@@ -103,7 +103,7 @@ TEST(WriteRideRow, WritesTheSwitchedOnCellsAsTheSwitchesSay) {
 
 const std::string kTitle = "Roller Coaster Specifications";
 
-// The specification page of catalogue sorted by sortClause.
+// The sorted list page of catalogue sorted by sortClause.
 std::string SpecificationPage(TestCatalogue& catalogue, const PlainRunOptions& options,
                               const std::string& sortClause = "Ex DESC") {
   RecordSet rows =
