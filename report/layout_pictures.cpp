@@ -1,0 +1,549 @@
+// SVG text for the plan and the profile. Path data uses relative commands, drops repeated
+// command letters and needless separators, and merges straight runs into one step.
+#include "report/layout_pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "report/layout_drawing.h"
+
+namespace velodex {
+namespace {
+
+constexpr const char* kStationColour = "#d62728";
+constexpr const char* kChainColour = "#222";
+constexpr const char* kHedgeColour = "#2e7d32";
+
+std::string Colour(uint32_t rgb) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
+  return buffer;
+}
+
+// A number rounded to whole units or tenths, in its shortest form: "3", "-2", ".5", "-12.3".
+std::string Num(double value, int decimals) {
+  const long scaled = std::lround(value * (decimals ? 10 : 1));
+  if (!decimals) return std::to_string(scaled);
+  const long whole = std::labs(scaled) / 10;
+  const long tenth = std::labs(scaled) % 10;
+  std::string text = scaled < 0 ? "-" : "";
+  if (whole != 0 || tenth == 0) text += std::to_string(whole);
+  if (tenth != 0) text += "." + std::to_string(tenth);
+  return text;
+}
+
+PlanPoint Minus(PlanPoint a, PlanPoint b) { return {a.x - b.x, a.y - b.y}; }
+
+// Path data in relative steps from a pen that sits on rounded points, so rounding never
+// accumulates along the track.
+class PathData {
+ public:
+  explicit PathData(int decimals) : decimals_(decimals) {}
+
+  void moveTo(PlanPoint p) {
+    p = snap(p);
+    if (started_ && p == pen_) return;
+    if (started_) {
+      command('m');
+      numbers({Minus(p, pen_)});
+    } else {
+      command('M');
+      numbers({p});
+    }
+    started_ = true;
+    pen_ = p;
+    lastLine_ = std::string::npos;
+  }
+  void lineTo(PlanPoint p) {
+    p = snap(p);
+    PlanPoint step = Minus(p, pen_);
+    if (step == PlanPoint{}) return;
+    // A step straight on from the last one lengthens it instead.
+    if (lastLine_ != std::string::npos &&
+        step.x * lastStep_.y - step.y * lastStep_.x == 0 &&
+        step.x * lastStep_.x + step.y * lastStep_.y > 0) {
+      text_.resize(lastLine_);
+      step = {step.x + lastStep_.x, step.y + lastStep_.y};
+    }
+    lastLine_ = text_.size();
+    lastStep_ = step;
+    if (step.y == 0) {
+      command('h');
+      number(step.x);
+    } else if (step.x == 0) {
+      command('v');
+      number(step.y);
+    } else {
+      command('l');
+      numbers({step});
+    }
+    pen_ = p;
+  }
+  void quadTo(PlanPoint c, PlanPoint p) {
+    c = snap(c);
+    p = snap(p);
+    command('q');
+    numbers({Minus(c, pen_), Minus(p, pen_)});
+    pen_ = p;
+    lastLine_ = std::string::npos;
+  }
+  void cubicTo(PlanPoint c1, PlanPoint c2, PlanPoint p) {
+    c1 = snap(c1);
+    c2 = snap(c2);
+    p = snap(p);
+    command('c');
+    numbers({Minus(c1, pen_), Minus(c2, pen_), Minus(p, pen_)});
+    pen_ = p;
+    lastLine_ = std::string::npos;
+  }
+  void raw(const std::string& commands) {
+    text_ += commands;
+    lastLine_ = std::string::npos;
+  }
+  bool atPen(PlanPoint p) const { return started_ && snap(p) == pen_; }
+  PlanPoint pen() const { return pen_; }
+  const std::string& text() const { return text_; }
+  bool empty() const { return text_.empty(); }
+
+ private:
+  PlanPoint snap(PlanPoint p) const {
+    const double scale = decimals_ ? 10.0 : 1.0;
+    return {std::round(p.x * scale) / scale, std::round(p.y * scale) / scale};
+  }
+  // The letter is left out when it repeats the one in force, or is a line after a relative
+  // move, whose further pairs are relative lines already. A move is never left out: pairs
+  // after one draw.
+  void command(char letter) {
+    const size_t at = text_.find_last_of("MmLlQqCcHhVvZz");
+    const char inForce = at == std::string::npos ? ' ' : text_[at];
+    const bool implied = (inForce == letter && letter != 'm' && letter != 'M') ||
+                         (inForce == 'm' && letter == 'l');
+    if (!implied) text_ += letter;
+  }
+  void numbers(std::initializer_list<PlanPoint> points) {
+    for (const PlanPoint& p : points) {
+      number(p.x);
+      number(p.y);
+    }
+  }
+  // A separator only where the numbers would otherwise run together: not before a minus
+  // sign, nor before a point when the previous number already has one.
+  void number(double value) {
+    const std::string n = Num(value, decimals_);
+    const char last = text_.empty() ? 'M' : text_.back();
+    if ((std::isdigit(static_cast<unsigned char>(last)) != 0 || last == '.') && n[0] != '-') {
+      const size_t before = text_.find_last_not_of("0123456789.");
+      const bool hasPoint =
+          text_.find('.', before == std::string::npos ? 0 : before + 1) != std::string::npos;
+      if (n[0] != '.' || !hasPoint) text_ += ' ';
+    }
+    text_ += n;
+  }
+
+  int decimals_;
+  std::string text_;
+  PlanPoint pen_;
+  bool started_ = false;
+  size_t lastLine_ = std::string::npos;
+  PlanPoint lastStep_;
+};
+
+void AddStroke(PathData& path, const PlanStroke& s, bool curves) {
+  if (!path.atPen(s.from)) path.moveTo(s.from);
+  if (!curves || s.shape == PlanStroke::kLine) {
+    path.lineTo(s.to);
+  } else if (s.shape == PlanStroke::kQuadratic) {
+    path.quadTo(s.c1, s.to);
+  } else {
+    path.cubicTo(s.c1, s.c2, s.to);
+  }
+}
+
+std::string PathElement(const std::string& attributes, const PathData& path) {
+  if (path.empty()) return {};
+  return "<path " + attributes + " d=\"" + path.text() + "\"/>";
+}
+
+// Douglas-Peucker: keeps the points that stray more than tolerance from the line between
+// the kept points around them.
+void Simplify(const std::vector<PlanPoint>& points, size_t first, size_t last, double tolerance,
+              std::vector<bool>& keep) {
+  if (last <= first + 1) return;
+  const PlanPoint a = points[first];
+  const PlanPoint b = points[last];
+  const double length = std::hypot(b.x - a.x, b.y - a.y);
+  double worst = -1;
+  size_t worstAt = first;
+  for (size_t i = first + 1; i < last; ++i) {
+    const PlanPoint p = points[i];
+    const double distance =
+        length == 0 ? std::hypot(p.x - a.x, p.y - a.y)
+                    : std::fabs((b.x - a.x) * (a.y - p.y) - (a.x - p.x) * (b.y - a.y)) / length;
+    if (distance > worst) {
+      worst = distance;
+      worstAt = i;
+    }
+  }
+  if (worst <= tolerance) return;
+  keep[worstAt] = true;
+  Simplify(points, first, worstAt, tolerance, keep);
+  Simplify(points, worstAt, last, tolerance, keep);
+}
+
+// Wall pieces joined into the longest straight walls they make, row by row and then column
+// by column.
+std::vector<PlanWall> MergedWalls(std::vector<PlanWall> walls) {
+  for (PlanWall& w : walls) {
+    if (w.to.x < w.from.x || w.to.y < w.from.y) std::swap(w.from, w.to);
+  }
+  auto rowFirst = [](const PlanWall& a, const PlanWall& b) {
+    const bool aRow = a.from.y == a.to.y;
+    const bool bRow = b.from.y == b.to.y;
+    if (aRow != bRow) return aRow;
+    if (aRow) return std::pair(a.from.y, a.from.x) < std::pair(b.from.y, b.from.x);
+    return std::pair(a.from.x, a.from.y) < std::pair(b.from.x, b.from.y);
+  };
+  std::sort(walls.begin(), walls.end(), rowFirst);
+  std::vector<PlanWall> merged;
+  for (const PlanWall& w : walls) {
+    if (!merged.empty()) {
+      PlanWall& last = merged.back();
+      const bool row = w.from.y == w.to.y;
+      const bool sameLine = row ? last.from.y == last.to.y && last.from.y == w.from.y
+                                : last.from.x == last.to.x && last.from.x == w.from.x;
+      const bool touches = row ? w.from.x <= last.to.x : w.from.y <= last.to.y;
+      if (sameLine && touches) {
+        last.to = row ? PlanPoint{std::max(last.to.x, w.to.x), w.to.y}
+                      : PlanPoint{w.to.x, std::max(last.to.y, w.to.y)};
+        continue;
+      }
+    }
+    merged.push_back(w);
+  }
+  return merged;
+}
+
+struct PlanStyle {
+  bool tiles = true;
+  bool curves = true;
+  bool marks = true;  // stations, chain lifts, the start
+  bool labels = true;
+  int bands = kHeightColours;
+  double simplify = 0;  // tolerance in half tiles; 0 keeps every joint
+  int decimals = 1;
+  double pixelsPerUnit = 4;
+  double maxPixels = 800;
+};
+
+int ScaleTiles(double width) {
+  int tiles = 1;
+  for (int n : {2, 5, 10, 20, 50}) {
+    if (2 * n <= width / 3) tiles = n;
+  }
+  return tiles;
+}
+
+// The picture's content with its view box, to stand alone or nest in another picture.
+struct Picture {
+  double x = 0, y = 0, width = 1, height = 1;
+  std::string body;
+};
+
+std::string Standalone(const Picture& p, double pixelsPerUnit, double maxPixels) {
+  const double scale = std::min(pixelsPerUnit, maxPixels / std::max(p.width, p.height));
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" + Num(p.x, 1) + " " +
+         Num(p.y, 1) + " " + Num(p.width, 1) + " " + Num(p.height, 1) + "\" width=\"" +
+         Num(p.width * scale, 0) + "\" height=\"" + Num(p.height * scale, 0) +
+         "\" font-family=\"sans-serif\">" + p.body + "</svg>";
+}
+
+void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::string& body) {
+  if (style.simplify > 0) {
+    // One colour; each continuous run of joints simplified on its own.
+    PathData path(style.decimals);
+    size_t i = 0;
+    while (i < d.strokes.size()) {
+      std::vector<PlanPoint> run = {d.strokes[i].from, d.strokes[i].to};
+      size_t j = i + 1;
+      for (; j < d.strokes.size() && d.strokes[j].from == run.back(); ++j) {
+        run.push_back(d.strokes[j].to);
+      }
+      std::vector<bool> keep(run.size(), false);
+      keep.front() = keep.back() = true;
+      Simplify(run, 0, run.size() - 1, style.simplify, keep);
+      path.moveTo(run.front());
+      for (size_t k = 1; k < run.size(); ++k) {
+        if (keep[k]) path.lineTo(run[k]);
+      }
+      i = j;
+    }
+    body += PathElement("stroke=\"" + Colour(HeightColour(0, 0, 0)) + "\"", path);
+    return;
+  }
+  for (int band = 0; band < style.bands; ++band) {
+    PathData path(style.decimals);
+    uint32_t colour = 0;
+    for (const PlanStroke& s : d.strokes) {
+      const int own = HeightBand(s.height, d.lowest, d.highest);
+      if (own * style.bands / kHeightColours != band) continue;
+      colour = HeightColour(s.height, d.lowest, d.highest);
+      AddStroke(path, s, style.curves);
+    }
+    body += PathElement("stroke=\"" + Colour(colour) + "\"", path);
+  }
+  if (!style.marks) return;
+  PathData station(style.decimals);
+  PathData chain(style.decimals);
+  for (const PlanStroke& s : d.strokes) {
+    if (s.station) AddStroke(station, s, style.curves);
+    if (s.chainLift) AddStroke(chain, s, style.curves);
+  }
+  const double line = std::max(0.6, width / 150);
+  body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" +
+                          Num(line * 2.2, 1) + "\"",
+                      station);
+  body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" +
+                          Num(line, 1) + "\" stroke-width=\"" + Num(line / 2, 1) + "\"",
+                      chain);
+}
+
+Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
+  Picture p;
+  const double margin = 2;
+  const double band = style.labels ? 6 : 3;
+  const double width = d.right - d.left;
+  p.x = d.left - margin;
+  p.y = d.top - margin - (style.labels ? band : 0);
+  p.width = width + 2 * margin;
+  p.height = d.bottom - d.top + 2 * margin + band + (style.labels ? band : 0);
+  const double line = std::max(0.6, width / 150);
+  std::string& body = p.body;
+  if (style.tiles && !d.tiles.empty()) {
+    // Covered tiles as runs along each row.
+    PathData tiles(0);
+    for (size_t i = 0; i < d.tiles.size();) {
+      size_t j = i + 1;
+      while (j < d.tiles.size() && d.tiles[j].x == d.tiles[i].x &&
+             d.tiles[j].y == d.tiles[j - 1].y + 1) {
+        ++j;
+      }
+      tiles.moveTo({2.0 * d.tiles[i].y, 2.0 * d.tiles[i].x});
+      tiles.raw("h" + Num(2.0 * static_cast<double>(j - i), 0) + "v2h-" +
+                Num(2.0 * static_cast<double>(j - i), 0) + "z");
+      i = j;
+    }
+    body += PathElement("fill=\"#e4e4e4\"", tiles);
+  }
+  body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) +
+          "\" stroke-linecap=\"round\" stroke-linejoin=\"round\">";
+  AddTrack(d, style, width, body);
+  if (style.simplify > 0 && !d.walls.empty()) {
+    // A maze too detailed for the budget: its outline as a block.
+    body += "<path fill=\"" + std::string(kHedgeColour) + "\" d=\"M" + Num(d.left, 0) + " " +
+            Num(d.top, 0) + "h" + Num(d.right - d.left, 0) + "v" + Num(d.bottom - d.top, 0) +
+            "h" + Num(d.left - d.right, 0) + "z\"/>";
+  } else if (!d.walls.empty()) {
+    PathData walls(0);
+    for (const PlanWall& w : MergedWalls(d.walls)) {
+      if (!walls.atPen(w.from)) walls.moveTo(w.from);
+      walls.lineTo(w.to);
+    }
+    body += PathElement("stroke=\"" + std::string(kHedgeColour) + "\"", walls);
+  }
+  // The scale bar: n tiles, with ticks at its ends.
+  const int n = ScaleTiles(width);
+  const double barY = d.bottom + margin + band / 2;
+  body += "<path stroke=\"#000\" stroke-width=\"" + Num(line / 2, 1) + "\" d=\"M" +
+          Num(d.left, 0) + " " + Num(barY - 1, 0) + "v1h" + std::to_string(2 * n) + "v-1\"/>";
+  body += "</g>";
+  if (!d.pillars.empty() || !d.doors.empty()) {
+    PathData solid(0);
+    for (const PlanPoint& q : d.pillars) {
+      solid.moveTo(q);
+      solid.raw("h1v1h-1z");
+    }
+    body += PathElement("fill=\"" + std::string(kHedgeColour) + "\"", solid);
+    for (const PlanPoint& door : d.doors) {
+      body += "<circle cx=\"" + Num(door.x, 0) + "\" cy=\"" + Num(door.y, 0) + "\" r=\".8\" fill=\"" +
+              kStationColour + "\"/>";
+    }
+  }
+  if (style.marks && !d.strokes.empty()) {
+    body += "<circle cx=\"" + Num(d.start.x, 1) + "\" cy=\"" + Num(d.start.y, 1) + "\" r=\"" +
+            Num(line * 1.6, 1) + "\" fill=\"" + kStationColour + "\"/>";
+  }
+  if (style.labels) {
+    const double text = std::max(3.0, width / 30);
+    body += "<text x=\"" + Num(d.left + 2 * n + 1, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
+            "\" font-size=\"" + Num(text, 1) + "\">" + std::to_string(n) +
+            (n == 1 ? " tile" : " tiles") + "</text>";
+    // North: an arrow pointing up at the top right.
+    const double top = d.top - margin - band + 1;
+    body += "<path d=\"M" + Num(d.right, 1) + " " + Num(top, 1) + "l1 3h-2z\"/><text x=\"" +
+            Num(d.right - 2, 1) + "\" y=\"" + Num(top + 3, 1) + "\" font-size=\"" + Num(text, 1) +
+            "\" text-anchor=\"end\">N</text>";
+  }
+  return p;
+}
+
+Picture ProfilePicture(const TrackLayout& layout) {
+  const std::vector<ProfilePoint> points = DrawProfile(layout);
+  Picture p;
+  const double length = points.empty() ? 1 : std::max(1.0, points.back().along);
+  double high = 0;
+  double low = 0;
+  for (const ProfilePoint& q : points) {
+    high = std::max(high, q.height);
+    low = std::min(low, q.height);
+  }
+  // Half tiles along, half height units up: heights show four times their true scale.
+  const double width = 2 * length;
+  const double text = std::max(3.0, width / 45);
+  p.x = -4 * text;
+  p.y = -2 * high - text;
+  p.width = width + 5 * text;
+  p.height = 2 * (high - low) + 4 * text;
+  auto at = [](const ProfilePoint& q) { return PlanPoint{2 * q.along, -2 * q.height}; };
+  PathData track(1);
+  PathData station(1);
+  PathData chain(1);
+  for (size_t i = 0; i < points.size(); ++i) {
+    if (i == 0) {
+      track.moveTo(at(points[0]));
+      continue;
+    }
+    track.lineTo(at(points[i]));
+    for (auto [flag, path] : {std::pair{points[i].station, &station}, {points[i].chainLift, &chain}}) {
+      if (!flag) continue;
+      if (!path->atPen(at(points[i - 1]))) path->moveTo(at(points[i - 1]));
+      path->lineTo(at(points[i]));
+    }
+  }
+  const double line = std::max(0.6, width / 300);
+  std::string& body = p.body;
+  body += "<path stroke=\"#999\" stroke-dasharray=\"1\" stroke-width=\"" + Num(line / 2, 1) +
+          "\" d=\"M0 0h" + Num(width, 0) + "\"/>";
+  body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" stroke-linejoin=\"round\">";
+  body += PathElement("stroke=\"" + Colour(HeightColour(1, 0, 2)) + "\"", track);
+  body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" +
+                          Num(line * 2.5, 1) + "\"",
+                      station);
+  body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" +
+                          Num(line, 1) + "\"",
+                      chain);
+  const int n = ScaleTiles(width) * 2;
+  const double barY = -2 * low + 2.5 * text;
+  body += "<path stroke=\"#000\" d=\"M0 " + Num(barY - 1, 1) + "v1h" + std::to_string(2 * n) +
+          "v-1\"/></g>";
+  // Height marks at the left: the highest, the start's and the lowest.
+  std::string marks;
+  for (double h : {high, 0.0, low}) {
+    const std::string label = (h > 0 ? "+" : "") + Num(h, 0);
+    if (marks.find(">" + label + "<") != std::string::npos) continue;
+    marks += "<text x=\"" + Num(-text, 1) + "\" y=\"" + Num(-2 * h + text / 3, 1) + "\">" +
+             label + "</text>";
+  }
+  body += "<g font-size=\"" + Num(text, 1) + "\" text-anchor=\"end\">" + marks + "</g>";
+  body += "<text x=\"" + Num(2 * n + 1, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
+          "\" font-size=\"" + Num(text, 1) + "\">" + std::to_string(n) + " tiles</text>";
+  return p;
+}
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string FactsLine(const TrackLayout& layout) {
+  const LayoutFacts f = LayoutFactsOf(layout);
+  std::string line = std::to_string(f.width) + " by " + std::to_string(f.length) + " tiles, " +
+                     std::to_string(f.pieces) + (layout.maze ? " maze tile" : " piece") +
+                     (f.pieces == 1 ? "" : "s");
+  if (!layout.maze) {
+    line += ", rise " + std::to_string(f.rise) + ", dip " + std::to_string(f.dip);
+    line += f.closed ? ", closed circuit" : layout.complete() ? ", open track" : "";
+  }
+  if (!layout.complete()) line += ", damaged: drawn up to where it goes wrong";
+  return line;
+}
+
+}  // namespace
+
+std::string PlanSvg(const TrackLayout& layout) {
+  const PlanStyle style;
+  return Standalone(PlanPicture(DrawPlan(layout), style), style.pixelsPerUnit, style.maxPixels);
+}
+
+std::string SmallPlanSvg(const TrackLayout& layout, size_t budget) {
+  const PlanDrawing d = DrawPlan(layout);
+  PlanStyle style;
+  style.tiles = false;
+  style.decimals = 0;
+  style.maxPixels = 96;
+  std::string svg;
+  // Each step gives up some detail; the last ones simplify ever more coarsely.
+  for (int step = 0;; ++step) {
+    if (step == 1) style.curves = false;
+    if (step == 2) style.bands = 3;
+    if (step == 3) style.labels = false;
+    if (step == 4) style.marks = false;
+    if (step >= 5) style.simplify = std::ldexp(1.0, step - 5);
+    svg = Standalone(PlanPicture(d, style), style.pixelsPerUnit, style.maxPixels);
+    if (svg.size() <= budget || step > 40) return svg;
+  }
+}
+
+std::string ProfileSvg(const TrackLayout& layout) {
+  return Standalone(ProfilePicture(layout), 2, 800);
+}
+
+std::string LayoutSvg(const TrackLayout& layout, const std::string& title) {
+  const Picture plan = PlanPicture(DrawPlan(layout), PlanStyle());
+  const Picture profile = ProfilePicture(layout);
+  // Each picture fills its box, but a small ride is not blown up past a readable size.
+  struct Placed {
+    const Picture& picture;
+    double width, height;
+  };
+  auto place = [](const Picture& p, double w, double h, double largest) {
+    const double scale = std::min({w / p.width, h / p.height, largest});
+    return Placed{p, std::round(p.width * scale), std::round(p.height * scale)};
+  };
+  auto nested = [](const Placed& placed, double x, double y) {
+    const Picture& p = placed.picture;
+    return "<svg x=\"" + Num(x, 0) + "\" y=\"" + Num(y, 0) + "\" width=\"" +
+           Num(placed.width, 0) + "\" height=\"" + Num(placed.height, 0) + "\" viewBox=\"" +
+           Num(p.x, 1) + " " + Num(p.y, 1) + " " + Num(p.width, 1) + " " + Num(p.height, 1) +
+           "\">" + p.body + "</svg>";
+  };
+  const Placed planBox = place(plan, 400, 400, 8);
+  const Placed profileBox = place(profile, 572, 240, 4);
+  const double width = std::max(420.0, 8 + planBox.width + 12 + profileBox.width + 8);
+  const double height = 52 + std::max(planBox.height, profileBox.height) + 8;
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(width, 0) + "\" height=\"" +
+         Num(height, 0) + "\" font-family=\"sans-serif\"><text x=\"8\" y=\"22\" font-size=\"16\">" +
+         Escaped(title) + "</text><text x=\"8\" y=\"42\" font-size=\"13\" fill=\"#444\">" +
+         Escaped(FactsLine(layout)) + "</text>" + nested(planBox, 8, 52) +
+         nested(profileBox, 8 + planBox.width + 12, 52) + "</svg>";
+}
+
+}  // namespace velodex
