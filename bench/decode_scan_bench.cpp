@@ -1,4 +1,5 @@
-// What one design costs: decoding its bytes, decoding it from disk, and the whole folder scan
+// What one design costs: decoding its bytes, decoding it from disk, walking its track into a
+// layout with the catalogue's facts, drawing its small plan, and the whole folder scan
 // (decode, statistics, one catalogue row) per design. Figures are per design.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include "catalogue/ride_type_table.h"
 #include "catalogue/run_context.h"
 #include "catalogue/track_design.h"
+#include "catalogue/track_layout.h"
+#include "report/layout_pictures.h"
 #include "tools/design_encoder.h"
 
 namespace velodex {
@@ -62,6 +65,40 @@ void BM_DecodeFile(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_DecodeFile);
+
+// A design whose track has about range(0) pieces, as generated designs and real rides have
+// (a 200-piece circuit is a large coaster).
+DecodedDesign DesignWithPieces(int pieces) {
+  DesignParams p = VariedParams(7);
+  p.rideLength = static_cast<uint16_t>(4 * pieces);
+  DecodedDesign design;
+  DecodeTrackDesignBytes(EncodeDesignFile(MakeDecodedDesign(p)), design);
+  return design;
+}
+
+void BM_WalkLayout(benchmark::State& state) {
+  const DecodedDesign design = DesignWithPieces(static_cast<int>(state.range(0)));
+  TrackLayout layout;
+  for (auto _ : state) {
+    WalkTrackLayout(design, layout);
+    benchmark::DoNotOptimize(LayoutFactsOf(layout));
+  }
+  state.counters["pieces"] = static_cast<double>(layout.pieces.size());
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WalkLayout)->Arg(50)->Arg(200)->Arg(1000);
+
+void BM_SmallPlan(benchmark::State& state) {
+  const TrackLayout layout = WalkTrackLayout(DesignWithPieces(static_cast<int>(state.range(0))));
+  size_t bytes = 0;
+  for (auto _ : state) {
+    bytes = SmallPlanSvg(layout).size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.counters["bytes"] = static_cast<double>(bytes);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SmallPlan)->Arg(50)->Arg(200)->Arg(1000);
 
 struct NullProgress final : ProgressDisplay {
   void setText(ProgressLabel, const std::string&) override {}

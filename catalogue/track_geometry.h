@@ -37,6 +37,11 @@ struct TrackGeometry {
   uint8_t length;     // nominal length along the track, 32 to one tile of straight track
   uint8_t firstTile;  // into kTrackTiles
   uint8_t tileCount;
+  // The extent of the covered tiles, in the element's frame.
+  int8_t minForward;
+  int8_t maxForward;
+  int8_t minRight;
+  int8_t maxRight;
 };
 
 extern const TileOffset kTrackTiles[];

@@ -25,520 +25,520 @@ const TileOffset kTrackTiles[180] = {
     {-1, 0},  {2, 0},  {1, 0},  {0, 0},  {-1, 0},  {1, 0},  {2, 0},  {3, 0},  {4, 0},   {5, 0},
 };
 
-// turn, forward, right, rise, top, flags, mirror, length, first tile, tiles
+// turn, forward, right, rise, top, flags, mirror, length, first tile, tiles, tile extents
 const TrackGeometry kTrackGeometry[256] = {
     // 0x00 flat
-    {0, 1, 0, 0, 0, kKnownPiece, 0, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 0, 32, 0, 1, 0, 0, 0, 0},
     // 0x01 station, departure end
-    {0, 1, 0, 0, 0, kKnownPiece | kStationPiece, 1, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece | kStationPiece, 1, 32, 0, 1, 0, 0, 0, 0},
     // 0x02 station, entry end
-    {0, 1, 0, 0, 0, kKnownPiece | kStationPiece, 2, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece | kStationPiece, 2, 32, 0, 1, 0, 0, 0, 0},
     // 0x03 station, middle
-    {0, 1, 0, 0, 0, kKnownPiece | kStationPiece, 3, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece | kStationPiece, 3, 32, 0, 1, 0, 0, 0, 0},
     // 0x04 25 deg up
-    {0, 1, 0, 2, 0, kKnownPiece, 4, 33, 0, 1},
+    {0, 1, 0, 2, 0, kKnownPiece, 4, 33, 0, 1, 0, 0, 0, 0},
     // 0x05 60 deg up
-    {0, 1, 0, 8, 0, kKnownPiece, 5, 40, 0, 1},
+    {0, 1, 0, 8, 0, kKnownPiece, 5, 40, 0, 1, 0, 0, 0, 0},
     // 0x06 flat to 25 deg up
-    {0, 1, 0, 1, 0, kKnownPiece, 6, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 6, 32, 0, 1, 0, 0, 0, 0},
     // 0x07 25 deg up to 60 deg up
-    {0, 1, 0, 4, 0, kKnownPiece, 7, 34, 0, 1},
+    {0, 1, 0, 4, 0, kKnownPiece, 7, 34, 0, 1, 0, 0, 0, 0},
     // 0x08 60 deg up to 25 deg up
-    {0, 1, 0, 4, 0, kKnownPiece, 8, 34, 0, 1},
+    {0, 1, 0, 4, 0, kKnownPiece, 8, 34, 0, 1, 0, 0, 0, 0},
     // 0x09 25 deg up to flat
-    {0, 1, 0, 1, 0, kKnownPiece, 9, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 9, 32, 0, 1, 0, 0, 0, 0},
     // 0x0A 25 deg down
-    {0, 1, 0, -2, -2, kKnownPiece, 10, 33, 0, 1},
+    {0, 1, 0, -2, -2, kKnownPiece, 10, 33, 0, 1, 0, 0, 0, 0},
     // 0x0B 60 deg down
-    {0, 1, 0, -8, -8, kKnownPiece, 11, 40, 0, 1},
+    {0, 1, 0, -8, -8, kKnownPiece, 11, 40, 0, 1, 0, 0, 0, 0},
     // 0x0C flat to 25 deg down
-    {0, 1, 0, -1, -1, kKnownPiece, 12, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 12, 32, 0, 1, 0, 0, 0, 0},
     // 0x0D 25 deg down to 60 deg down
-    {0, 1, 0, -4, -4, kKnownPiece, 13, 34, 0, 1},
+    {0, 1, 0, -4, -4, kKnownPiece, 13, 34, 0, 1, 0, 0, 0, 0},
     // 0x0E 60 deg down to 25 deg down
-    {0, 1, 0, -4, -4, kKnownPiece, 14, 34, 0, 1},
+    {0, 1, 0, -4, -4, kKnownPiece, 14, 34, 0, 1, 0, 0, 0, 0},
     // 0x0F 25 deg down to flat
-    {0, 1, 0, -1, -1, kKnownPiece, 15, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 15, 32, 0, 1, 0, 0, 0, 0},
     // 0x10 left quarter turn (5-tile)
-    {-2, 2, -3, 0, 0, kKnownPiece, 17, 124, 1, 7},
+    {-2, 2, -3, 0, 0, kKnownPiece, 17, 124, 1, 7, 0, 2, -2, 0},
     // 0x11 right quarter turn (5-tile)
-    {2, 2, 3, 0, 0, kKnownPiece, 16, 124, 8, 7},
+    {2, 2, 3, 0, 0, kKnownPiece, 16, 124, 8, 7, 0, 2, 0, 2},
     // 0x12 flat to left bank
-    {0, 1, 0, 0, 0, kKnownPiece, 19, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 19, 32, 0, 1, 0, 0, 0, 0},
     // 0x13 flat to right bank
-    {0, 1, 0, 0, 0, kKnownPiece, 18, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 18, 32, 0, 1, 0, 0, 0, 0},
     // 0x14 left bank to flat
-    {0, 1, 0, 0, 0, kKnownPiece, 21, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 21, 32, 0, 1, 0, 0, 0, 0},
     // 0x15 right bank to flat
-    {0, 1, 0, 0, 0, kKnownPiece, 20, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 20, 32, 0, 1, 0, 0, 0, 0},
     // 0x16 banked left quarter turn (5-tile)
-    {-2, 2, -3, 0, 0, kKnownPiece, 23, 124, 1, 7},
+    {-2, 2, -3, 0, 0, kKnownPiece, 23, 124, 1, 7, 0, 2, -2, 0},
     // 0x17 banked right quarter turn (5-tile)
-    {2, 2, 3, 0, 0, kKnownPiece, 22, 124, 8, 7},
+    {2, 2, 3, 0, 0, kKnownPiece, 22, 124, 8, 7, 0, 2, 0, 2},
     // 0x18 left bank to 25 deg up
-    {0, 1, 0, 1, 0, kKnownPiece, 25, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 25, 32, 0, 1, 0, 0, 0, 0},
     // 0x19 right bank to 25 deg up
-    {0, 1, 0, 1, 0, kKnownPiece, 24, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 24, 32, 0, 1, 0, 0, 0, 0},
     // 0x1A 25 deg up to left bank
-    {0, 1, 0, 1, 0, kKnownPiece, 27, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 27, 32, 0, 1, 0, 0, 0, 0},
     // 0x1B 25 deg up to right bank
-    {0, 1, 0, 1, 0, kKnownPiece, 26, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 26, 32, 0, 1, 0, 0, 0, 0},
     // 0x1C left bank to 25 deg down
-    {0, 1, 0, -1, -1, kKnownPiece, 29, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 29, 32, 0, 1, 0, 0, 0, 0},
     // 0x1D right bank to 25 deg down
-    {0, 1, 0, -1, -1, kKnownPiece, 28, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 28, 32, 0, 1, 0, 0, 0, 0},
     // 0x1E 25 deg down to left bank
-    {0, 1, 0, -1, -1, kKnownPiece, 31, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 31, 32, 0, 1, 0, 0, 0, 0},
     // 0x1F 25 deg down to right bank
-    {0, 1, 0, -1, -1, kKnownPiece, 30, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 30, 32, 0, 1, 0, 0, 0, 0},
     // 0x20 left bank
-    {0, 1, 0, 0, 0, kKnownPiece, 33, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 33, 32, 0, 1, 0, 0, 0, 0},
     // 0x21 right bank
-    {0, 1, 0, 0, 0, kKnownPiece, 32, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 32, 32, 0, 1, 0, 0, 0, 0},
     // 0x22 left quarter turn (5-tile) 25 deg up
-    {-2, 2, -3, 8, 6, kKnownPiece, 35, 130, 1, 7},
+    {-2, 2, -3, 8, 6, kKnownPiece, 35, 130, 1, 7, 0, 2, -2, 0},
     // 0x23 right quarter turn (5-tile) 25 deg up
-    {2, 2, 3, 8, 6, kKnownPiece, 34, 130, 8, 7},
+    {2, 2, 3, 8, 6, kKnownPiece, 34, 130, 8, 7, 0, 2, 0, 2},
     // 0x24 left quarter turn (5-tile) 25 deg down
-    {-2, 2, -3, -8, -2, kKnownPiece, 37, 130, 1, 7},
+    {-2, 2, -3, -8, -2, kKnownPiece, 37, 130, 1, 7, 0, 2, -2, 0},
     // 0x25 right quarter turn (5-tile) 25 deg down
-    {2, 2, 3, -8, -2, kKnownPiece, 36, 130, 8, 7},
+    {2, 2, 3, -8, -2, kKnownPiece, 36, 130, 8, 7, 0, 2, 0, 2},
     // 0x26 S-bend left
-    {0, 3, -1, 0, 0, kKnownPiece, 39, 96, 15, 4},
+    {0, 3, -1, 0, 0, kKnownPiece, 39, 96, 15, 4, 0, 2, -1, 0},
     // 0x27 S-bend right
-    {0, 3, 1, 0, 0, kKnownPiece, 38, 96, 19, 4},
+    {0, 3, 1, 0, 0, kKnownPiece, 38, 96, 19, 4, 0, 2, 0, 1},
     // 0x28 left vertical loop
-    {0, 2, -1, 0, 15, kKnownPiece | kInvertingPiece, 41, 120, 23, 6},
+    {0, 2, -1, 0, 15, kKnownPiece | kInvertingPiece, 41, 120, 23, 6, -1, 2, -1, 0},
     // 0x29 right vertical loop
-    {0, 2, 1, 0, 15, kKnownPiece | kInvertingPiece, 40, 120, 29, 6},
+    {0, 2, 1, 0, 15, kKnownPiece | kInvertingPiece, 40, 120, 29, 6, -1, 2, 0, 1},
     // 0x2A left quarter turn (3-tile)
-    {-2, 1, -2, 0, 0, kKnownPiece, 43, 75, 1, 4},
+    {-2, 1, -2, 0, 0, kKnownPiece, 43, 75, 1, 4, 0, 1, -1, 0},
     // 0x2B right quarter turn (3-tile)
-    {2, 1, 2, 0, 0, kKnownPiece, 42, 75, 8, 4},
+    {2, 1, 2, 0, 0, kKnownPiece, 42, 75, 8, 4, 0, 1, 0, 1},
     // 0x2C left banked quarter turn (3-tile)
-    {-2, 1, -2, 0, 0, kKnownPiece, 45, 75, 1, 4},
+    {-2, 1, -2, 0, 0, kKnownPiece, 45, 75, 1, 4, 0, 1, -1, 0},
     // 0x2D right banked quarter turn (3-tile)
-    {2, 1, 2, 0, 0, kKnownPiece, 44, 75, 8, 4},
+    {2, 1, 2, 0, 0, kKnownPiece, 44, 75, 8, 4, 0, 1, 0, 1},
     // 0x2E left quarter turn (3-tile) 25 deg up
-    {-2, 1, -2, 4, 2, kKnownPiece, 47, 77, 1, 4},
+    {-2, 1, -2, 4, 2, kKnownPiece, 47, 77, 1, 4, 0, 1, -1, 0},
     // 0x2F right quarter turn (3-tile) 25 deg up
-    {2, 1, 2, 4, 2, kKnownPiece, 46, 77, 8, 4},
+    {2, 1, 2, 4, 2, kKnownPiece, 46, 77, 8, 4, 0, 1, 0, 1},
     // 0x30 left quarter turn (3-tile) 25 deg down
-    {-2, 1, -2, -4, -2, kKnownPiece, 49, 77, 1, 4},
+    {-2, 1, -2, -4, -2, kKnownPiece, 49, 77, 1, 4, 0, 1, -1, 0},
     // 0x31 right quarter turn (3-tile) 25 deg down
-    {2, 1, 2, -4, -2, kKnownPiece, 48, 77, 8, 4},
+    {2, 1, 2, -4, -2, kKnownPiece, 48, 77, 8, 4, 0, 1, 0, 1},
     // 0x32 left quarter turn (1-tile)
-    {-2, 0, -1, 0, 0, kKnownPiece, 51, 24, 0, 1},
+    {-2, 0, -1, 0, 0, kKnownPiece, 51, 24, 0, 1, 0, 0, 0, 0},
     // 0x33 right quarter turn (1-tile)
-    {2, 0, 1, 0, 0, kKnownPiece, 50, 24, 0, 1},
+    {2, 0, 1, 0, 0, kKnownPiece, 50, 24, 0, 1, 0, 0, 0, 0},
     // 0x34 left inline twist, upright to inverted
-    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 53, 96, 23, 3},
+    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 53, 96, 23, 3, 0, 2, 0, 0},
     // 0x35 right inline twist, upright to inverted
-    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 52, 96, 23, 3},
+    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 52, 96, 23, 3, 0, 2, 0, 0},
     // 0x36 left inline twist, inverted to upright
-    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 55, 96, 23, 3},
+    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 55, 96, 23, 3, 0, 2, 0, 0},
     // 0x37 right inline twist, inverted to upright
-    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 54, 96, 23, 3},
+    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 54, 96, 23, 3, 0, 2, 0, 0},
     // 0x38 half loop, climbing to inverted top
-    {4, 0, 0, 19, 15, kKnownPiece | kInvertingPiece, 56, 60, 23, 3},
+    {4, 0, 0, 19, 15, kKnownPiece | kInvertingPiece, 56, 60, 23, 3, 0, 2, 0, 0},
     // 0x39 half loop, inverted top down to level
-    {4, -2, 0, -19, -4, kKnownPiece | kInvertingPiece, 57, 60, 35, 3},
+    {4, -2, 0, -19, -4, kKnownPiece | kInvertingPiece, 57, 60, 35, 3, -1, 1, 0, 0},
     // 0x3A left corkscrew, first half (upright to inverted, rising)
-    {-2, 1, -2, 10, 6, kKnownPiece | kInvertingPiece, 59, 55, 15, 3},
+    {-2, 1, -2, 10, 6, kKnownPiece | kInvertingPiece, 59, 55, 15, 3, 0, 1, -1, 0},
     // 0x3B right corkscrew, first half (upright to inverted, rising)
-    {2, 1, 2, 10, 6, kKnownPiece | kInvertingPiece, 58, 55, 19, 3},
+    {2, 1, 2, 10, 6, kKnownPiece | kInvertingPiece, 58, 55, 19, 3, 0, 1, 0, 1},
     // 0x3C left corkscrew, second half (inverted to upright, falling)
-    {-2, 1, -2, -10, -4, kKnownPiece | kInvertingPiece, 61, 55, 15, 3},
+    {-2, 1, -2, -10, -4, kKnownPiece | kInvertingPiece, 61, 55, 15, 3, 0, 1, -1, 0},
     // 0x3D right corkscrew, second half (inverted to upright, falling)
-    {2, 1, 2, -10, -4, kKnownPiece | kInvertingPiece, 60, 55, 19, 3},
+    {2, 1, 2, -10, -4, kKnownPiece | kInvertingPiece, 60, 55, 19, 3, 0, 1, 0, 1},
     // 0x3E flat to 60 deg up
-    {0, 1, 0, 3, 0, kKnownPiece, 62, 36, 0, 1},
+    {0, 1, 0, 3, 0, kKnownPiece, 62, 36, 0, 1, 0, 0, 0, 0},
     // 0x3F 60 deg up to flat
-    {0, 1, 0, 3, 0, kKnownPiece, 63, 36, 0, 1},
+    {0, 1, 0, 3, 0, kKnownPiece, 63, 36, 0, 1, 0, 0, 0, 0},
     // 0x40 flat to 60 deg down
-    {0, 1, 0, -3, -3, kKnownPiece, 64, 36, 0, 1},
+    {0, 1, 0, -3, -3, kKnownPiece, 64, 36, 0, 1, 0, 0, 0, 0},
     // 0x41 60 deg down to flat
-    {0, 1, 0, -3, -3, kKnownPiece, 65, 36, 0, 1},
+    {0, 1, 0, -3, -3, kKnownPiece, 65, 36, 0, 1, 0, 0, 0, 0},
     // 0x42 tower base (observation/drop tower)
-    {0, 0, 0, 12, 0, kKnownPiece, 66, 32, 38, 9},
+    {0, 0, 0, 12, 0, kKnownPiece, 66, 32, 38, 9, -1, 1, -1, 1},
     // 0x43 tower section
-    {0, 0, 0, 4, 0, kKnownPiece, 67, 32, 47, 2},
+    {0, 0, 0, 4, 0, kKnownPiece, 67, 32, 47, 2, -1, 0, 0, 0},
     // 0x44 flat covered
-    {0, 1, 0, 0, 0, kKnownPiece, 68, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 68, 32, 0, 1, 0, 0, 0, 0},
     // 0x45 25 deg up covered
-    {0, 1, 0, 2, 0, kKnownPiece, 69, 33, 0, 1},
+    {0, 1, 0, 2, 0, kKnownPiece, 69, 33, 0, 1, 0, 0, 0, 0},
     // 0x46 60 deg up covered
-    {0, 1, 0, 8, 0, kKnownPiece, 70, 40, 0, 1},
+    {0, 1, 0, 8, 0, kKnownPiece, 70, 40, 0, 1, 0, 0, 0, 0},
     // 0x47 flat to 25 deg up covered
-    {0, 1, 0, 1, 0, kKnownPiece, 71, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 71, 32, 0, 1, 0, 0, 0, 0},
     // 0x48 25 deg up to 60 deg up covered
-    {0, 1, 0, 4, 0, kKnownPiece, 72, 34, 0, 1},
+    {0, 1, 0, 4, 0, kKnownPiece, 72, 34, 0, 1, 0, 0, 0, 0},
     // 0x49 60 deg up to 25 deg up covered
-    {0, 1, 0, 4, 0, kKnownPiece, 73, 34, 0, 1},
+    {0, 1, 0, 4, 0, kKnownPiece, 73, 34, 0, 1, 0, 0, 0, 0},
     // 0x4A 25 deg up to flat covered
-    {0, 1, 0, 1, 0, kKnownPiece, 74, 32, 0, 1},
+    {0, 1, 0, 1, 0, kKnownPiece, 74, 32, 0, 1, 0, 0, 0, 0},
     // 0x4B 25 deg down covered
-    {0, 1, 0, -2, -2, kKnownPiece, 75, 33, 0, 1},
+    {0, 1, 0, -2, -2, kKnownPiece, 75, 33, 0, 1, 0, 0, 0, 0},
     // 0x4C 60 deg down covered
-    {0, 1, 0, -8, -8, kKnownPiece, 76, 40, 0, 1},
+    {0, 1, 0, -8, -8, kKnownPiece, 76, 40, 0, 1, 0, 0, 0, 0},
     // 0x4D flat to 25 deg down covered
-    {0, 1, 0, -1, -1, kKnownPiece, 77, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 77, 32, 0, 1, 0, 0, 0, 0},
     // 0x4E 25 deg down to 60 deg down covered
-    {0, 1, 0, -4, -4, kKnownPiece, 78, 34, 0, 1},
+    {0, 1, 0, -4, -4, kKnownPiece, 78, 34, 0, 1, 0, 0, 0, 0},
     // 0x4F 60 deg down to 25 deg down covered
-    {0, 1, 0, -4, -4, kKnownPiece, 79, 34, 0, 1},
+    {0, 1, 0, -4, -4, kKnownPiece, 79, 34, 0, 1, 0, 0, 0, 0},
     // 0x50 25 deg down to flat covered
-    {0, 1, 0, -1, -1, kKnownPiece, 80, 32, 0, 1},
+    {0, 1, 0, -1, -1, kKnownPiece, 80, 32, 0, 1, 0, 0, 0, 0},
     // 0x51 left quarter turn (5-tile) covered
-    {-2, 2, -3, 0, 0, kKnownPiece, 82, 124, 1, 7},
+    {-2, 2, -3, 0, 0, kKnownPiece, 82, 124, 1, 7, 0, 2, -2, 0},
     // 0x52 right quarter turn (5-tile) covered
-    {2, 2, 3, 0, 0, kKnownPiece, 81, 124, 8, 7},
+    {2, 2, 3, 0, 0, kKnownPiece, 81, 124, 8, 7, 0, 2, 0, 2},
     // 0x53 S-bend left covered
-    {0, 3, -1, 0, 0, kKnownPiece, 84, 96, 15, 4},
+    {0, 3, -1, 0, 0, kKnownPiece, 84, 96, 15, 4, 0, 2, -1, 0},
     // 0x54 S-bend right covered
-    {0, 3, 1, 0, 0, kKnownPiece, 83, 96, 19, 4},
+    {0, 3, 1, 0, 0, kKnownPiece, 83, 96, 19, 4, 0, 2, 0, 1},
     // 0x55 left quarter turn (3-tile) covered
-    {-2, 1, -2, 0, 0, kKnownPiece, 86, 75, 1, 4},
+    {-2, 1, -2, 0, 0, kKnownPiece, 86, 75, 1, 4, 0, 1, -1, 0},
     // 0x56 right quarter turn (3-tile) covered
-    {2, 1, 2, 0, 0, kKnownPiece, 85, 75, 8, 4},
+    {2, 1, 2, 0, 0, kKnownPiece, 85, 75, 8, 4, 0, 1, 0, 1},
     // 0x57 left half banked helix up small
-    {4, -1, -3, 2, 1, kKnownPiece, 88, 150, 49, 8},
+    {4, -1, -3, 2, 1, kKnownPiece, 88, 150, 49, 8, 0, 1, -3, 0},
     // 0x58 right half banked helix up small
-    {4, -1, 3, 2, 1, kKnownPiece, 87, 150, 57, 8},
+    {4, -1, 3, 2, 1, kKnownPiece, 87, 150, 57, 8, 0, 1, 0, 3},
     // 0x59 left half banked helix down small
-    {4, -1, -3, -2, -1, kKnownPiece, 90, 150, 49, 8},
+    {4, -1, -3, -2, -1, kKnownPiece, 90, 150, 49, 8, 0, 1, -3, 0},
     // 0x5A right half banked helix down small
-    {4, -1, 3, -2, -1, kKnownPiece, 89, 150, 57, 8},
+    {4, -1, 3, -2, -1, kKnownPiece, 89, 150, 57, 8, 0, 1, 0, 3},
     // 0x5B left half banked helix up large
-    {4, -1, -5, 2, 1, kKnownPiece, 92, 248, 65, 14},
+    {4, -1, -5, 2, 1, kKnownPiece, 92, 248, 65, 14, 0, 2, -5, 0},
     // 0x5C right half banked helix up large
-    {4, -1, 5, 2, 1, kKnownPiece, 91, 248, 79, 14},
+    {4, -1, 5, 2, 1, kKnownPiece, 91, 248, 79, 14, 0, 2, 0, 5},
     // 0x5D left half banked helix down large
-    {4, -1, -5, -2, -1, kKnownPiece, 94, 248, 65, 14},
+    {4, -1, -5, -2, -1, kKnownPiece, 94, 248, 65, 14, 0, 2, -5, 0},
     // 0x5E right half banked helix down large
-    {4, -1, 5, -2, -1, kKnownPiece, 93, 248, 79, 14},
+    {4, -1, 5, -2, -1, kKnownPiece, 93, 248, 79, 14, 0, 2, 0, 5},
     // 0x5F left quarter turn (1-tile) 60 deg up
-    {-2, 0, -1, 8, 0, kKnownPiece, 96, 64, 0, 1},
+    {-2, 0, -1, 8, 0, kKnownPiece, 96, 64, 0, 1, 0, 0, 0, 0},
     // 0x60 right quarter turn (1-tile) 60 deg up
-    {2, 0, 1, 8, 0, kKnownPiece, 95, 64, 0, 1},
+    {2, 0, 1, 8, 0, kKnownPiece, 95, 64, 0, 1, 0, 0, 0, 0},
     // 0x61 left quarter turn (1-tile) 60 deg down
-    {-2, 0, -1, -8, -8, kKnownPiece, 98, 64, 0, 1},
+    {-2, 0, -1, -8, -8, kKnownPiece, 98, 64, 0, 1, 0, 0, 0, 0},
     // 0x62 right quarter turn (1-tile) 60 deg down
-    {2, 0, 1, -8, -8, kKnownPiece, 97, 64, 0, 1},
+    {2, 0, 1, -8, -8, kKnownPiece, 97, 64, 0, 1, 0, 0, 0, 0},
     // 0x63 brakes
-    {0, 1, 0, 0, 0, kKnownPiece, 99, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 99, 32, 0, 1, 0, 0, 0, 0},
     // 0x64 booster
-    {0, 1, 0, 0, 0, kKnownPiece, 100, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 100, 32, 0, 1, 0, 0, 0, 0},
     // 0x65 maze tile (never stored as a track element in TD4)
-    {0, 1, 0, 0, 0, 0, 101, 32, 0, 1},
+    {0, 1, 0, 0, 0, 0, 101, 32, 0, 1, 0, 0, 0, 0},
     // 0x66 left quarter banked helix large up
-    {-2, 2, -3, 2, 0, kKnownPiece, 103, 124, 1, 7},
+    {-2, 2, -3, 2, 0, kKnownPiece, 103, 124, 1, 7, 0, 2, -2, 0},
     // 0x67 right quarter banked helix large up
-    {2, 2, 3, 2, 0, kKnownPiece, 102, 124, 8, 7},
+    {2, 2, 3, 2, 0, kKnownPiece, 102, 124, 8, 7, 0, 2, 0, 2},
     // 0x68 left quarter banked helix large down
-    {-2, 2, -3, -2, -2, kKnownPiece, 105, 124, 1, 7},
+    {-2, 2, -3, -2, -2, kKnownPiece, 105, 124, 1, 7, 0, 2, -2, 0},
     // 0x69 right quarter banked helix large down
-    {2, 2, 3, -2, -2, kKnownPiece, 104, 124, 8, 7},
+    {2, 2, 3, -2, -2, kKnownPiece, 104, 124, 8, 7, 0, 2, 0, 2},
     // 0x6A left quarter helix large up
-    {-2, 2, -3, 2, 0, kKnownPiece, 107, 124, 1, 7},
+    {-2, 2, -3, 2, 0, kKnownPiece, 107, 124, 1, 7, 0, 2, -2, 0},
     // 0x6B right quarter helix large up
-    {2, 2, 3, 2, 0, kKnownPiece, 106, 124, 8, 7},
+    {2, 2, 3, 2, 0, kKnownPiece, 106, 124, 8, 7, 0, 2, 0, 2},
     // 0x6C left quarter helix large down
-    {-2, 2, -3, -2, -2, kKnownPiece, 109, 124, 1, 7},
+    {-2, 2, -3, -2, -2, kKnownPiece, 109, 124, 1, 7, 0, 2, -2, 0},
     // 0x6D right quarter helix large down
-    {2, 2, 3, -2, -2, kKnownPiece, 108, 124, 8, 7},
+    {2, 2, 3, -2, -2, kKnownPiece, 108, 124, 8, 7, 0, 2, 0, 2},
     // 0x6E 25 deg up left banked
-    {0, 1, 0, 2, 0, 0, 111, 33, 0, 1},
+    {0, 1, 0, 2, 0, 0, 111, 33, 0, 1, 0, 0, 0, 0},
     // 0x6F 25 deg up right banked
-    {0, 1, 0, 2, 0, 0, 110, 33, 0, 1},
+    {0, 1, 0, 2, 0, 0, 110, 33, 0, 1, 0, 0, 0, 0},
     // 0x70 waterfall
-    {0, 1, 0, 0, 0, kKnownPiece, 112, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 112, 32, 0, 1, 0, 0, 0, 0},
     // 0x71 rapids
-    {0, 1, 0, 0, 0, kKnownPiece, 113, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 113, 32, 0, 1, 0, 0, 0, 0},
     // 0x72 on-ride photo section
-    {0, 1, 0, 0, 0, kKnownPiece, 114, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 114, 32, 0, 1, 0, 0, 0, 0},
     // 0x73 25 deg down left banked
-    {0, 1, 0, -2, -2, 0, 116, 33, 0, 1},
+    {0, 1, 0, -2, -2, 0, 116, 33, 0, 1, 0, 0, 0, 0},
     // 0x74 25 deg down right banked
-    {0, 1, 0, -2, -2, 0, 115, 33, 0, 1},
+    {0, 1, 0, -2, -2, 0, 115, 33, 0, 1, 0, 0, 0, 0},
     // 0x75 water splash
-    {0, 5, 0, 0, -2, kKnownPiece, 117, 128, 93, 5},
+    {0, 5, 0, 0, -2, kKnownPiece, 117, 128, 93, 5, 0, 4, 0, 0},
     // 0x76 flat to 60 deg up (long base)
-    {0, 4, 0, 11, 5, 0, 118, 165, 93, 4},
+    {0, 4, 0, 11, 5, 0, 118, 165, 93, 4, 0, 3, 0, 0},
     // 0x77 60 deg up to flat (long base)
-    {0, 4, 0, 11, 10, 0, 119, 165, 93, 4},
+    {0, 4, 0, 11, 10, 0, 119, 165, 93, 4, 0, 3, 0, 0},
     // 0x78 whirlpool
-    {0, 1, 0, 0, 0, kKnownPiece, 120, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 120, 32, 0, 1, 0, 0, 0, 0},
     // 0x79 60 deg down to flat (long base)
-    {0, 4, 0, -11, -6, 0, 121, 165, 93, 4},
+    {0, 4, 0, -11, -6, 0, 121, 165, 93, 4, 0, 3, 0, 0},
     // 0x7A flat to 60 deg down (long base)
-    {0, 4, 0, -11, -1, 0, 122, 165, 93, 4},
+    {0, 4, 0, -11, -1, 0, 122, 165, 93, 4, 0, 3, 0, 0},
     // 0x7B cable lift hill
-    {0, 4, 0, -12, 0, 0, 123, 138, 93, 4},
+    {0, 4, 0, -12, 0, 0, 123, 138, 93, 4, 0, 3, 0, 0},
     // 0x7C reverse freefall launch slope
-    {0, 6, 0, 30, 0, kKnownPiece, 124, 32, 98, 7},
+    {0, 6, 0, 30, 0, kKnownPiece, 124, 32, 98, 7, 0, 6, 0, 0},
     // 0x7D reverse freefall vertical section
-    {0, 0, 0, 10, 0, kKnownPiece, 125, 32, 47, 2},
+    {0, 0, 0, 10, 0, kKnownPiece, 125, 32, 47, 2, -1, 0, 0, 0},
     // 0x7E 90 deg up
-    {0, 0, 0, 4, 0, kKnownPiece, 126, 32, 47, 2},
+    {0, 0, 0, 4, 0, kKnownPiece, 126, 32, 47, 2, -1, 0, 0, 0},
     // 0x7F 90 deg down
-    {0, 0, 0, -4, -4, kKnownPiece, 127, 32, 47, 2},
+    {0, 0, 0, -4, -4, kKnownPiece, 127, 32, 47, 2, -1, 0, 0, 0},
     // 0x80 60 deg up to 90 deg up
-    {0, 0, 0, 7, 0, kKnownPiece, 128, 32, 47, 2},
+    {0, 0, 0, 7, 0, kKnownPiece, 128, 32, 47, 2, -1, 0, 0, 0},
     // 0x81 90 deg down to 60 deg down
-    {0, 1, 0, -7, -7, kKnownPiece, 129, 32, 0, 1},
+    {0, 1, 0, -7, -7, kKnownPiece, 129, 32, 0, 1, 0, 0, 0, 0},
     // 0x82 90 deg up to 60 deg up
-    {0, 1, 0, 7, 0, kKnownPiece, 130, 32, 0, 1},
+    {0, 1, 0, 7, 0, kKnownPiece, 130, 32, 0, 1, 0, 0, 0, 0},
     // 0x83 60 deg down to 90 deg down
-    {0, 0, 0, -7, -7, kKnownPiece, 131, 32, 47, 2},
+    {0, 0, 0, -7, -7, kKnownPiece, 131, 32, 47, 2, -1, 0, 0, 0},
     // 0x84 brake before vertical drop (holding brake)
-    {0, 1, 0, -3, -3, kKnownPiece, 132, 32, 0, 1},
+    {0, 1, 0, -3, -3, kKnownPiece, 132, 32, 0, 1, 0, 0, 0, 0},
     // 0x85 left eighth turn onto diagonal
-    {-1, 2, -1, 0, 0, kKnownPiece | kDiagonalOut, 134, 87, 105, 5},
+    {-1, 2, -1, 0, 0, kKnownPiece | kDiagonalOut, 134, 87, 105, 5, 0, 2, -1, 0},
     // 0x86 right eighth turn onto diagonal
-    {1, 2, 1, 0, 0, kKnownPiece | kDiagonalOut, 133, 87, 110, 5},
+    {1, 2, 1, 0, 0, kKnownPiece | kDiagonalOut, 133, 87, 110, 5, 0, 2, 0, 1},
     // 0x87 left eighth turn off diagonal
-    {-1, 3, 1, 0, 0, kKnownPiece | kDiagonalIn, 136, 87, 115, 5},
+    {-1, 3, 1, 0, 0, kKnownPiece | kDiagonalIn, 136, 87, 115, 5, 0, 2, 0, 1},
     // 0x88 right eighth turn off diagonal
-    {1, 1, 3, 0, 0, kKnownPiece | kDiagonalIn, 135, 87, 8, 5},
+    {1, 1, 3, 0, 0, kKnownPiece | kDiagonalIn, 135, 87, 8, 5, 0, 1, 0, 2},
     // 0x89 left banked eighth turn onto diagonal
-    {-1, 2, -1, 0, 0, kKnownPiece | kDiagonalOut, 138, 87, 105, 5},
+    {-1, 2, -1, 0, 0, kKnownPiece | kDiagonalOut, 138, 87, 105, 5, 0, 2, -1, 0},
     // 0x8A right banked eighth turn onto diagonal
-    {1, 2, 1, 0, 0, kKnownPiece | kDiagonalOut, 137, 87, 110, 5},
+    {1, 2, 1, 0, 0, kKnownPiece | kDiagonalOut, 137, 87, 110, 5, 0, 2, 0, 1},
     // 0x8B left banked eighth turn off diagonal
-    {-1, 3, 1, 0, 0, kKnownPiece | kDiagonalIn, 140, 87, 115, 5},
+    {-1, 3, 1, 0, 0, kKnownPiece | kDiagonalIn, 140, 87, 115, 5, 0, 2, 0, 1},
     // 0x8C right banked eighth turn off diagonal
-    {1, 1, 3, 0, 0, kKnownPiece | kDiagonalIn, 139, 87, 8, 5},
+    {1, 1, 3, 0, 0, kKnownPiece | kDiagonalIn, 139, 87, 8, 5, 0, 1, 0, 2},
     // 0x8D diagonal flat
-    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 141, 45, 8, 4},
+    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 141, 45, 8, 4, 0, 1, 0, 1},
     // 0x8E diagonal 25 deg up
-    {0, 1, 1, 2, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 142, 45, 8, 4},
+    {0, 1, 1, 2, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 142, 45, 8, 4, 0, 1, 0, 1},
     // 0x8F diagonal 60 deg up
-    {0, 1, 1, 8, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 143, 45, 8, 4},
+    {0, 1, 1, 8, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 143, 45, 8, 4, 0, 1, 0, 1},
     // 0x90 diagonal flat to 25 deg up
-    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 144, 45, 8, 4},
+    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 144, 45, 8, 4, 0, 1, 0, 1},
     // 0x91 diagonal 25 deg up to 60 deg up
-    {0, 1, 1, 4, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 145, 45, 8, 4},
+    {0, 1, 1, 4, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 145, 45, 8, 4, 0, 1, 0, 1},
     // 0x92 diagonal 60 deg up to 25 deg up
-    {0, 1, 1, 4, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 146, 45, 8, 4},
+    {0, 1, 1, 4, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 146, 45, 8, 4, 0, 1, 0, 1},
     // 0x93 diagonal 25 deg up to flat
-    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 147, 45, 8, 4},
+    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 147, 45, 8, 4, 0, 1, 0, 1},
     // 0x94 diagonal 25 deg down
-    {0, 1, 1, -2, -2, kKnownPiece | kDiagonalIn | kDiagonalOut, 148, 45, 8, 4},
+    {0, 1, 1, -2, -2, kKnownPiece | kDiagonalIn | kDiagonalOut, 148, 45, 8, 4, 0, 1, 0, 1},
     // 0x95 diagonal 60 deg down
-    {0, 1, 1, -8, -8, kKnownPiece | kDiagonalIn | kDiagonalOut, 149, 45, 8, 4},
+    {0, 1, 1, -8, -8, kKnownPiece | kDiagonalIn | kDiagonalOut, 149, 45, 8, 4, 0, 1, 0, 1},
     // 0x96 diagonal flat to 25 deg down
-    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 150, 45, 8, 4},
+    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 150, 45, 8, 4, 0, 1, 0, 1},
     // 0x97 diagonal 25 deg down to 60 deg down
-    {0, 1, 1, -4, -4, kKnownPiece | kDiagonalIn | kDiagonalOut, 151, 45, 8, 4},
+    {0, 1, 1, -4, -4, kKnownPiece | kDiagonalIn | kDiagonalOut, 151, 45, 8, 4, 0, 1, 0, 1},
     // 0x98 diagonal 60 deg down to 25 deg down
-    {0, 1, 1, -4, -4, kKnownPiece | kDiagonalIn | kDiagonalOut, 152, 45, 8, 4},
+    {0, 1, 1, -4, -4, kKnownPiece | kDiagonalIn | kDiagonalOut, 152, 45, 8, 4, 0, 1, 0, 1},
     // 0x99 diagonal 25 deg down to flat
-    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 153, 45, 8, 4},
+    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 153, 45, 8, 4, 0, 1, 0, 1},
     // 0x9A diagonal flat to 60 deg up
-    {0, 1, 1, 3, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 154, 45, 8, 4},
+    {0, 1, 1, 3, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 154, 45, 8, 4, 0, 1, 0, 1},
     // 0x9B diagonal 60 deg up to flat
-    {0, 1, 1, 3, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 155, 45, 8, 4},
+    {0, 1, 1, 3, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 155, 45, 8, 4, 0, 1, 0, 1},
     // 0x9C diagonal flat to 60 deg down
-    {0, 1, 1, -3, -3, kKnownPiece | kDiagonalIn | kDiagonalOut, 156, 45, 8, 4},
+    {0, 1, 1, -3, -3, kKnownPiece | kDiagonalIn | kDiagonalOut, 156, 45, 8, 4, 0, 1, 0, 1},
     // 0x9D diagonal 60 deg down to flat
-    {0, 1, 1, -3, -3, kKnownPiece | kDiagonalIn | kDiagonalOut, 157, 45, 8, 4},
+    {0, 1, 1, -3, -3, kKnownPiece | kDiagonalIn | kDiagonalOut, 157, 45, 8, 4, 0, 1, 0, 1},
     // 0x9E diagonal flat to left bank
-    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 159, 45, 8, 4},
+    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 159, 45, 8, 4, 0, 1, 0, 1},
     // 0x9F diagonal flat to right bank
-    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 158, 45, 8, 4},
+    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 158, 45, 8, 4, 0, 1, 0, 1},
     // 0xA0 diagonal left bank to flat
-    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 161, 45, 8, 4},
+    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 161, 45, 8, 4, 0, 1, 0, 1},
     // 0xA1 diagonal right bank to flat
-    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 160, 45, 8, 4},
+    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 160, 45, 8, 4, 0, 1, 0, 1},
     // 0xA2 diagonal left bank to 25 deg up
-    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 163, 45, 8, 4},
+    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 163, 45, 8, 4, 0, 1, 0, 1},
     // 0xA3 diagonal right bank to 25 deg up
-    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 162, 45, 8, 4},
+    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 162, 45, 8, 4, 0, 1, 0, 1},
     // 0xA4 diagonal 25 deg up to left bank
-    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 165, 45, 8, 4},
+    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 165, 45, 8, 4, 0, 1, 0, 1},
     // 0xA5 diagonal 25 deg up to right bank
-    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 164, 45, 8, 4},
+    {0, 1, 1, 1, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 164, 45, 8, 4, 0, 1, 0, 1},
     // 0xA6 diagonal left bank to 25 deg down
-    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 167, 45, 8, 4},
+    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 167, 45, 8, 4, 0, 1, 0, 1},
     // 0xA7 diagonal right bank to 25 deg down
-    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 166, 45, 8, 4},
+    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 166, 45, 8, 4, 0, 1, 0, 1},
     // 0xA8 diagonal 25 deg down to left bank
-    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 169, 45, 8, 4},
+    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 169, 45, 8, 4, 0, 1, 0, 1},
     // 0xA9 diagonal 25 deg down to right bank
-    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 168, 45, 8, 4},
+    {0, 1, 1, -1, -1, kKnownPiece | kDiagonalIn | kDiagonalOut, 168, 45, 8, 4, 0, 1, 0, 1},
     // 0xAA diagonal left bank
-    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 171, 45, 8, 4},
+    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 171, 45, 8, 4, 0, 1, 0, 1},
     // 0xAB diagonal right bank
-    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 170, 45, 8, 4},
+    {0, 1, 1, 0, 0, kKnownPiece | kDiagonalIn | kDiagonalOut, 170, 45, 8, 4, 0, 1, 0, 1},
     // 0xAC log flume reverser (turntable)
-    {0, 1, 0, 0, 0, kKnownPiece, 172, 16, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 172, 16, 0, 1, 0, 0, 0, 0},
     // 0xAD spinning tunnel
-    {0, 1, 0, 0, 0, kKnownPiece, 173, 32, 0, 1},
+    {0, 1, 0, 0, 0, kKnownPiece, 173, 32, 0, 1, 0, 0, 0, 0},
     // 0xAE left barrel roll, upright to inverted
-    {0, 3, 0, 4, 0, kKnownPiece | kInvertingPiece, 175, 96, 23, 3},
+    {0, 3, 0, 4, 0, kKnownPiece | kInvertingPiece, 175, 96, 23, 3, 0, 2, 0, 0},
     // 0xAF right barrel roll, upright to inverted
-    {0, 3, 0, 4, 0, kKnownPiece | kInvertingPiece, 174, 96, 23, 3},
+    {0, 3, 0, 4, 0, kKnownPiece | kInvertingPiece, 174, 96, 23, 3, 0, 2, 0, 0},
     // 0xB0 left barrel roll, inverted to upright
-    {0, 3, 0, -4, -4, kKnownPiece | kInvertingPiece, 177, 96, 23, 3},
+    {0, 3, 0, -4, -4, kKnownPiece | kInvertingPiece, 177, 96, 23, 3, 0, 2, 0, 0},
     // 0xB1 right barrel roll, inverted to upright
-    {0, 3, 0, -4, -4, kKnownPiece | kInvertingPiece, 176, 96, 23, 3},
+    {0, 3, 0, -4, -4, kKnownPiece | kInvertingPiece, 176, 96, 23, 3, 0, 2, 0, 0},
     // 0xB2 left bank to left quarter turn (3-tile) 25 deg up
-    {-2, 1, -2, 3, 2, kKnownPiece, 179, 64, 1, 4},
+    {-2, 1, -2, 3, 2, kKnownPiece, 179, 64, 1, 4, 0, 1, -1, 0},
     // 0xB3 right bank to right quarter turn (3-tile) 25 deg up
-    {2, 1, 2, 3, 2, kKnownPiece, 178, 64, 8, 4},
+    {2, 1, 2, 3, 2, kKnownPiece, 178, 64, 8, 4, 0, 1, 0, 1},
     // 0xB4 left quarter turn (3-tile) 25 deg down to left bank
-    {-2, 1, -2, -3, -1, kKnownPiece, 181, 64, 1, 4},
+    {-2, 1, -2, -3, -1, kKnownPiece, 181, 64, 1, 4, 0, 1, -1, 0},
     // 0xB5 right quarter turn (3-tile) 25 deg down to right bank
-    {2, 1, 2, -3, -1, kKnownPiece, 180, 64, 8, 4},
+    {2, 1, 2, -3, -1, kKnownPiece, 180, 64, 8, 4, 0, 1, 0, 1},
     // 0xB6 powered (launched) lift section
-    {0, 1, 0, 2, 0, kKnownPiece, 182, 32, 0, 1},
+    {0, 1, 0, 2, 0, kKnownPiece, 182, 32, 0, 1, 0, 0, 0, 0},
     // 0xB7 large half loop up, veering left
-    {4, 1, -1, 35, 31, kKnownPiece | kInvertingPiece, 184, 100, 120, 7},
+    {4, 1, -1, 35, 31, kKnownPiece | kInvertingPiece, 184, 100, 120, 7, 0, 4, -1, 0},
     // 0xB8 large half loop up, veering right
-    {4, 1, 1, 35, 31, kKnownPiece | kInvertingPiece, 183, 100, 127, 7},
+    {4, 1, 1, 35, 31, kKnownPiece | kInvertingPiece, 183, 100, 127, 7, 0, 4, 0, 1},
     // 0xB9 large half loop down, veering left in its own frame (pairs with 0xB8)
-    {4, -3, -1, -35, -4, kKnownPiece | kInvertingPiece, 186, 100, 134, 7},
+    {4, -3, -1, -35, -4, kKnownPiece | kInvertingPiece, 186, 100, 134, 7, -2, 2, -1, 0},
     // 0xBA large half loop down, veering right in its own frame (pairs with 0xB7)
-    {4, -3, 1, -35, -4, kKnownPiece | kInvertingPiece, 185, 100, 141, 7},
+    {4, -3, 1, -35, -4, kKnownPiece | kInvertingPiece, 185, 100, 141, 7, -2, 2, 0, 1},
     // 0xBB left flyer twist up
-    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 188, 96, 23, 3},
+    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 188, 96, 23, 3, 0, 2, 0, 0},
     // 0xBC right flyer twist up
-    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 187, 96, 23, 3},
+    {0, 3, 0, -2, 0, kKnownPiece | kInvertingPiece, 187, 96, 23, 3, 0, 2, 0, 0},
     // 0xBD left flyer twist down
-    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 190, 96, 23, 3},
+    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 190, 96, 23, 3, 0, 2, 0, 0},
     // 0xBE right flyer twist down
-    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 189, 96, 23, 3},
+    {0, 3, 0, 2, 2, kKnownPiece | kInvertingPiece, 189, 96, 23, 3, 0, 2, 0, 0},
     // 0xBF flyer half loop uninverted up
-    {4, 0, 0, 15, 15, kKnownPiece | kInvertingPiece, 191, 64, 23, 3},
+    {4, 0, 0, 15, 15, kKnownPiece | kInvertingPiece, 191, 64, 23, 3, 0, 2, 0, 0},
     // 0xC0 flyer half loop inverted down
-    {4, -2, 0, -15, 0, kKnownPiece | kInvertingPiece, 192, 64, 35, 3},
+    {4, -2, 0, -15, 0, kKnownPiece | kInvertingPiece, 192, 64, 35, 3, -1, 1, 0, 0},
     // 0xC1 left flyer corkscrew up
-    {-2, 1, -2, 6, 6, kKnownPiece | kInvertingPiece, 194, 64, 15, 3},
+    {-2, 1, -2, 6, 6, kKnownPiece | kInvertingPiece, 194, 64, 15, 3, 0, 1, -1, 0},
     // 0xC2 right flyer corkscrew up
-    {2, 1, 2, 6, 6, kKnownPiece | kInvertingPiece, 193, 64, 19, 3},
+    {2, 1, 2, 6, 6, kKnownPiece | kInvertingPiece, 193, 64, 19, 3, 0, 1, 0, 1},
     // 0xC3 left flyer corkscrew down
-    {-2, 1, -2, -6, 0, kKnownPiece | kInvertingPiece, 196, 64, 15, 3},
+    {-2, 1, -2, -6, 0, kKnownPiece | kInvertingPiece, 196, 64, 15, 3, 0, 1, -1, 0},
     // 0xC4 right flyer corkscrew down
-    {2, 1, 2, -6, 0, kKnownPiece | kInvertingPiece, 195, 64, 19, 3},
+    {2, 1, 2, -6, 0, kKnownPiece | kInvertingPiece, 195, 64, 19, 3, 0, 1, 0, 1},
     // 0xC5 heartline transfer, up
-    {4, -1, 0, 4, 4, kKnownPiece, 197, 16, 23, 3},
+    {4, -1, 0, 4, 4, kKnownPiece, 197, 16, 23, 3, 0, 2, 0, 0},
     // 0xC6 heartline transfer, down
-    {4, -1, 0, -4, 0, kKnownPiece, 198, 16, 23, 3},
+    {4, -1, 0, -4, 0, kKnownPiece, 198, 16, 23, 3, 0, 2, 0, 0},
     // 0xC7 left heartline roll
-    {0, 6, 0, 0, 0, kKnownPiece | kInvertingPiece, 200, 64, 148, 6},
+    {0, 6, 0, 0, 0, kKnownPiece | kInvertingPiece, 200, 64, 148, 6, 0, 5, 0, 0},
     // 0xC8 right heartline roll
-    {0, 6, 0, 0, 0, kKnownPiece | kInvertingPiece, 199, 64, 148, 6},
+    {0, 6, 0, 0, 0, kKnownPiece | kInvertingPiece, 199, 64, 148, 6, 0, 5, 0, 0},
     // 0xC9 mini golf hole a
-    {0, 2, 0, 0, 0, kKnownPiece, 201, 32, 15, 2},
+    {0, 2, 0, 0, 0, kKnownPiece, 201, 32, 15, 2, 0, 1, 0, 0},
     // 0xCA mini golf hole b
-    {0, 2, 0, 0, 0, kKnownPiece, 202, 32, 15, 2},
+    {0, 2, 0, 0, 0, kKnownPiece, 202, 32, 15, 2, 0, 1, 0, 0},
     // 0xCB mini golf hole c
-    {0, 2, 0, 0, 0, kKnownPiece, 203, 32, 15, 2},
+    {0, 2, 0, 0, 0, kKnownPiece, 203, 32, 15, 2, 0, 1, 0, 0},
     // 0xCC mini golf hole d
-    {2, 1, 2, 0, 0, kKnownPiece, 205, 32, 19, 3},
+    {2, 1, 2, 0, 0, kKnownPiece, 205, 32, 19, 3, 0, 1, 0, 1},
     // 0xCD mini golf hole e
-    {-2, 1, -2, 0, 0, 0, 204, 32, 15, 3},
+    {-2, 1, -2, 0, 0, 0, 204, 32, 15, 3, 0, 1, -1, 0},
     // 0xCE multi-dimension inverted flat to 90 deg down quarter loop
-    {4, 2, 0, -12, 0, kInvertingPiece, 206, 80, 93, 4},
+    {4, 2, 0, -12, 0, kInvertingPiece, 206, 80, 93, 4, 0, 3, 0, 0},
     // 0xCF 90 deg up to inverted flat quarter loop
-    {4, -3, 0, 16, 12, kInvertingPiece, 207, 80, 154, 3},
+    {4, -3, 0, 16, 12, kInvertingPiece, 207, 80, 154, 3, -2, 0, 0, 0},
     // 0xD0 inverted flat to 90 deg down quarter loop
-    {4, 2, 0, -16, -4, kInvertingPiece, 208, 80, 93, 4},
+    {4, 2, 0, -16, -4, kInvertingPiece, 208, 80, 93, 4, 0, 3, 0, 0},
     // 0xD1 left curved lift hill
-    {-2, 1, -2, 2, 0, 0, 210, 64, 1, 4},
+    {-2, 1, -2, 2, 0, 0, 210, 64, 1, 4, 0, 1, -1, 0},
     // 0xD2 right curved lift hill
-    {2, 1, 2, 2, 0, 0, 209, 64, 8, 4},
+    {2, 1, 2, 2, 0, 0, 209, 64, 8, 4, 0, 1, 0, 1},
     // 0xD3 left reverser (wooden reverser switch)
-    {0, 3, 0, 0, 0, kKnownPiece, 212, 32, 157, 6},
+    {0, 3, 0, 0, 0, kKnownPiece, 212, 32, 157, 6, 0, 2, -1, 0},
     // 0xD4 right reverser (wooden reverser switch)
-    {0, 3, 0, 0, 0, kKnownPiece, 211, 32, 163, 6},
+    {0, 3, 0, 0, 0, kKnownPiece, 211, 32, 163, 6, 0, 2, 0, 1},
     // 0xD5 air thrust top cap
-    {0, 2, 0, 0, 0, kKnownPiece, 213, 32, 169, 4},
+    {0, 2, 0, 0, 0, kKnownPiece, 213, 32, 169, 4, -1, 2, 0, 0},
     // 0xD6 air thrust vertical down
-    {0, 0, 0, -10, -10, kKnownPiece, 214, 32, 47, 2},
+    {0, 0, 0, -10, -10, kKnownPiece, 214, 32, 47, 2, -1, 0, 0, 0},
     // 0xD7 air thrust vertical down to level
-    {0, 6, 0, -30, -30, kKnownPiece, 215, 32, 173, 7},
+    {0, 6, 0, -30, -30, kKnownPiece, 215, 32, 173, 7, -1, 5, 0, 0},
     // 0xD8 block brakes
-    {0, 1, 0, 0, 0, 0, 216, 32, 0, 1},
+    {0, 1, 0, 0, 0, 0, 216, 32, 0, 1, 0, 0, 0, 0},
     // 0xD9 left banked quarter turn (3-tile) 25 deg up
-    {-2, 1, -2, 4, 2, 0, 218, 32, 1, 4},
+    {-2, 1, -2, 4, 2, 0, 218, 32, 1, 4, 0, 1, -1, 0},
     // 0xDA right banked quarter turn (3-tile) 25 deg up
-    {2, 1, 2, 4, 2, 0, 217, 32, 8, 4},
+    {2, 1, 2, 4, 2, 0, 217, 32, 8, 4, 0, 1, 0, 1},
     // 0xDB left banked quarter turn (3-tile) 25 deg down
-    {-2, 1, -2, -4, -2, 0, 220, 32, 1, 4},
+    {-2, 1, -2, -4, -2, 0, 220, 32, 1, 4, 0, 1, -1, 0},
     // 0xDC right banked quarter turn (3-tile) 25 deg down
-    {2, 1, 2, -4, -2, 0, 219, 32, 8, 4},
+    {2, 1, 2, -4, -2, 0, 219, 32, 8, 4, 0, 1, 0, 1},
     // 0xDD left banked quarter turn (5-tile) 25 deg up
-    {-2, 2, -3, 8, 6, 0, 222, 32, 1, 7},
+    {-2, 2, -3, 8, 6, 0, 222, 32, 1, 7, 0, 2, -2, 0},
     // 0xDE right banked quarter turn (5-tile) 25 deg up
-    {2, 2, 3, 8, 6, 0, 221, 32, 8, 7},
+    {2, 2, 3, 8, 6, 0, 221, 32, 8, 7, 0, 2, 0, 2},
     // 0xDF left banked quarter turn (5-tile) 25 deg down
-    {-2, 2, -3, -8, -2, 0, 224, 32, 1, 7},
+    {-2, 2, -3, -8, -2, 0, 224, 32, 1, 7, 0, 2, -2, 0},
     // 0xE0 right banked quarter turn (5-tile) 25 deg down
-    {2, 2, 3, -8, -2, 0, 223, 32, 8, 7},
+    {2, 2, 3, -8, -2, 0, 223, 32, 8, 7, 0, 2, 0, 2},
     // 0xE1 25 deg up to left banked 25 deg up
-    {0, 1, 0, 2, 0, 0, 226, 32, 0, 1},
+    {0, 1, 0, 2, 0, 0, 226, 32, 0, 1, 0, 0, 0, 0},
     // 0xE2 25 deg up to right banked 25 deg up
-    {0, 1, 0, 2, 0, 0, 225, 32, 0, 1},
+    {0, 1, 0, 2, 0, 0, 225, 32, 0, 1, 0, 0, 0, 0},
     // 0xE3 left banked 25 deg up to 25 deg up
-    {0, 1, 0, 2, 0, 0, 228, 32, 0, 1},
+    {0, 1, 0, 2, 0, 0, 228, 32, 0, 1, 0, 0, 0, 0},
     // 0xE4 right banked 25 deg up to 25 deg up
-    {0, 1, 0, 2, 0, 0, 227, 32, 0, 1},
+    {0, 1, 0, 2, 0, 0, 227, 32, 0, 1, 0, 0, 0, 0},
     // 0xE5 25 deg down to left banked 25 deg down
-    {0, 1, 0, -2, -2, 0, 230, 32, 0, 1},
+    {0, 1, 0, -2, -2, 0, 230, 32, 0, 1, 0, 0, 0, 0},
     // 0xE6 25 deg down to right banked 25 deg down
-    {0, 1, 0, -2, -2, 0, 229, 32, 0, 1},
+    {0, 1, 0, -2, -2, 0, 229, 32, 0, 1, 0, 0, 0, 0},
     // 0xE7 left banked 25 deg down to 25 deg down
-    {0, 1, 0, -2, -2, 0, 232, 32, 0, 1},
+    {0, 1, 0, -2, -2, 0, 232, 32, 0, 1, 0, 0, 0, 0},
     // 0xE8 right banked 25 deg down to 25 deg down
-    {0, 1, 0, -2, -2, 0, 231, 32, 0, 1},
+    {0, 1, 0, -2, -2, 0, 231, 32, 0, 1, 0, 0, 0, 0},
     // 0xE9 left banked flat to left banked 25 deg up
-    {0, 1, 0, 1, 0, 0, 234, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 234, 32, 0, 1, 0, 0, 0, 0},
     // 0xEA right banked flat to right banked 25 deg up
-    {0, 1, 0, 1, 0, 0, 233, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 233, 32, 0, 1, 0, 0, 0, 0},
     // 0xEB left banked 25 deg up to left banked flat
-    {0, 1, 0, 1, 0, 0, 236, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 236, 32, 0, 1, 0, 0, 0, 0},
     // 0xEC right banked 25 deg up to right banked flat
-    {0, 1, 0, 1, 0, 0, 235, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 235, 32, 0, 1, 0, 0, 0, 0},
     // 0xED left banked flat to left banked 25 deg down
-    {0, 1, 0, -1, -1, 0, 238, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 238, 32, 0, 1, 0, 0, 0, 0},
     // 0xEE right banked flat to right banked 25 deg down
-    {0, 1, 0, -1, -1, 0, 237, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 237, 32, 0, 1, 0, 0, 0, 0},
     // 0xEF left banked 25 deg down to left banked flat
-    {0, 1, 0, -1, -1, 0, 240, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 240, 32, 0, 1, 0, 0, 0, 0},
     // 0xF0 right banked 25 deg down to right banked flat
-    {0, 1, 0, -1, -1, 0, 239, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 239, 32, 0, 1, 0, 0, 0, 0},
     // 0xF1 flat to left banked 25 deg up
-    {0, 1, 0, 1, 0, 0, 242, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 242, 32, 0, 1, 0, 0, 0, 0},
     // 0xF2 flat to right banked 25 deg up
-    {0, 1, 0, 1, 0, 0, 241, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 241, 32, 0, 1, 0, 0, 0, 0},
     // 0xF3 left banked 25 deg up to flat
-    {0, 1, 0, 1, 0, 0, 244, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 244, 32, 0, 1, 0, 0, 0, 0},
     // 0xF4 right banked 25 deg up to flat
-    {0, 1, 0, 1, 0, 0, 243, 32, 0, 1},
+    {0, 1, 0, 1, 0, 0, 243, 32, 0, 1, 0, 0, 0, 0},
     // 0xF5 flat to left banked 25 deg down
-    {0, 1, 0, -1, -1, 0, 246, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 246, 32, 0, 1, 0, 0, 0, 0},
     // 0xF6 flat to right banked 25 deg down
-    {0, 1, 0, -1, -1, 0, 245, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 245, 32, 0, 1, 0, 0, 0, 0},
     // 0xF7 left banked 25 deg down to flat
-    {0, 1, 0, -1, -1, 0, 248, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 248, 32, 0, 1, 0, 0, 0, 0},
     // 0xF8 right banked 25 deg down to flat
-    {0, 1, 0, -1, -1, 0, 247, 32, 0, 1},
+    {0, 1, 0, -1, -1, 0, 247, 32, 0, 1, 0, 0, 0, 0},
     // 0xF9 left quarter turn (1-tile) 90 deg up
-    {-2, 0, 0, 12, 0, 0, 250, 32, 8, 2},
+    {-2, 0, 0, 12, 0, 0, 250, 32, 8, 2, 0, 0, 0, 1},
     // 0xFA right quarter turn (1-tile) 90 deg up
-    {2, 0, 0, 12, 0, 0, 249, 32, 1, 2},
+    {2, 0, 0, 12, 0, 0, 249, 32, 1, 2, 0, 0, -1, 0},
     // 0xFB left quarter turn (1-tile) 90 deg down
-    {-2, 0, 0, -12, -12, 0, 252, 32, 8, 2},
+    {-2, 0, 0, -12, -12, 0, 252, 32, 8, 2, 0, 0, 0, 1},
     // 0xFC right quarter turn (1-tile) 90 deg down
-    {2, 0, 0, -12, -12, 0, 251, 32, 1, 2},
+    {2, 0, 0, -12, -12, 0, 251, 32, 1, 2, 0, 0, -1, 0},
     // 0xFD multi-dimension 90 deg up to inverted flat quarter loop
-    {4, -3, 0, 12, 12, kInvertingPiece, 253, 80, 154, 3},
+    {4, -3, 0, 12, 12, kInvertingPiece, 253, 80, 154, 3, -2, 0, 0, 0},
     // 0xFE multi-dimension flat to 90 deg down quarter loop
-    {4, 2, 0, -16, -4, kInvertingPiece, 254, 80, 93, 4},
+    {4, 2, 0, -16, -4, kInvertingPiece, 254, 80, 93, 4, 0, 3, 0, 0},
     // 0xFF (0xFF ends the element list; id not storable)
-    {4, -3, 0, 16, 16, kInvertingPiece, 255, 80, 154, 3},
+    {4, -3, 0, 16, 16, kInvertingPiece, 255, 80, 154, 3, -2, 0, 0, 0},
 };
 
 }  // namespace velodex

@@ -4,6 +4,8 @@
 #include "catalogue/track_layout.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <cstdio>
 
 #include "catalogue/track_geometry.h"
@@ -35,18 +37,52 @@ int ListStart(const DecodedDesign& design) {
 
 struct Bounds {
   int minX, maxX, minY, maxY;
-  void add(int x, int y) {
-    minX = std::min(minX, x);
-    maxX = std::max(maxX, x);
-    minY = std::min(minY, y);
-    maxY = std::max(maxY, y);
+  void add(int x, int y) { add(Bounds{x, x, y, y}); }
+  void add(const Bounds& b) {
+    minX = std::min(minX, b.minX);
+    maxX = std::max(maxX, b.maxX);
+    minY = std::min(minY, b.minY);
+    maxY = std::max(maxY, b.maxY);
   }
   bool fitsMap() const { return maxX - minX < kMapTiles && maxY - minY < kMapTiles; }
 };
 
-Bounds BoundsOf(const TrackLayout& layout, int x, int y) {
-  if (layout.minX > layout.maxX) return {x, x, y, y};
-  return {layout.minX, layout.maxX, layout.minY, layout.maxY};
+// What one element does from a heading, in the game's axes: the step to the next origin,
+// the extent of its tiles around its origin, its rise and turn, and whether it can follow
+// that heading at all (a known piece that starts diagonal exactly on a diagonal heading).
+// Worked out once for every id and heading, so the walk only adds.
+struct Move {
+  int8_t dx, dy, minX, maxX, minY, maxY, rise, turn;
+  bool walkable;
+};
+using MoveTable = std::array<std::array<Move, 8>, 256>;
+
+MoveTable MakeMoves() {
+  MoveTable moves{};
+  for (int id = 0; id < 256; ++id) {
+    const TrackGeometry& g = GeometryOf(static_cast<uint8_t>(id));
+    for (int heading = 0; heading < 8; ++heading) {
+      // A diagonal heading measures in the straight frame to its left, as the table does.
+      const Step f = kSteps[heading >> 1];
+      const Step r = kSteps[((heading >> 1) + 1) & 3];
+      const int fx0 = f.x * g.minForward, fx1 = f.x * g.maxForward;
+      const int rx0 = r.x * g.minRight, rx1 = r.x * g.maxRight;
+      const int fy0 = f.y * g.minForward, fy1 = f.y * g.maxForward;
+      const int ry0 = r.y * g.minRight, ry1 = r.y * g.maxRight;
+      auto narrow = [](int v) { return static_cast<int8_t>(v); };
+      moves[id][heading] = {
+          narrow(g.forward * f.x + g.right * r.x),
+          narrow(g.forward * f.y + g.right * r.y),
+          narrow(std::min(fx0, fx1) + std::min(rx0, rx1)),
+          narrow(std::max(fx0, fx1) + std::max(rx0, rx1)),
+          narrow(std::min(fy0, fy1) + std::min(ry0, ry1)),
+          narrow(std::max(fy0, fy1) + std::max(ry0, ry1)),
+          g.rise,
+          g.turn,
+          (g.flags & kKnownPiece) != 0 && ((g.flags & kDiagonalIn) != 0) == ((heading & 1) != 0)};
+    }
+  }
+  return moves;
 }
 
 void StoreBounds(TrackLayout& layout, const Bounds& bounds) {
@@ -56,7 +92,11 @@ void StoreBounds(TrackLayout& layout, const Bounds& bounds) {
   layout.maxY = static_cast<int16_t>(bounds.maxY);
 }
 
+// Bounds that any first tile replaces.
+constexpr Bounds kNoBounds = {INT_MAX / 2, INT_MIN / 2, INT_MAX / 2, INT_MIN / 2};
+
 void WalkTrack(const DecodedDesign& design, TrackLayout& layout) {
+  static const MoveTable kMoves = MakeMoves();
   const uint8_t* bytes = design.bytes.data();
   int x = 0;
   int y = 0;
@@ -64,6 +104,7 @@ void WalkTrack(const DecodedDesign& design, TrackLayout& layout) {
   int heading = 0;
   int highest = 0;
   int lowest = 0;
+  Bounds bounds = kNoBounds;
   layout.end = LayoutEnd::kNoEndMarker;
   for (int at = ListStart(design); at + 1 < design.length; at += 2) {
     const uint8_t id = bytes[at];
@@ -71,39 +112,30 @@ void WalkTrack(const DecodedDesign& design, TrackLayout& layout) {
       layout.end = LayoutEnd::kEndMarker;
       break;
     }
-    const TrackGeometry& g = GeometryOf(id);
-    if (!(g.flags & kKnownPiece)) {
-      layout.end = LayoutEnd::kUnknownPiece;
+    const Move& m = kMoves[id][heading];
+    if (!m.walkable) {
+      const bool known = (GeometryOf(id).flags & kKnownPiece) != 0;
+      layout.end = known ? LayoutEnd::kMisfit : LayoutEnd::kUnknownPiece;
       break;
     }
-    if (((g.flags & kDiagonalIn) != 0) != ((heading & 1) != 0)) {
-      layout.end = LayoutEnd::kMisfit;
-      break;
-    }
-    // A diagonal heading measures in the straight frame to its left, as the table does.
-    const Step forward = kSteps[heading >> 1];
-    const Step right = kSteps[((heading >> 1) + 1) & 3];
-    Bounds bounds = BoundsOf(layout, x, y);
-    for (const TileOffset& tile : TilesOf(g)) {
-      bounds.add(x + tile.forward * forward.x + tile.right * right.x,
-                 y + tile.forward * forward.y + tile.right * right.y);
-    }
-    const int exitHeight = height + g.rise;
+    Bounds grown = bounds;
+    grown.add({x + m.minX, x + m.maxX, y + m.minY, y + m.maxY});
+    const int exitHeight = height + m.rise;
     const int newHighest = std::max(highest, exitHeight);
     const int newLowest = std::min(lowest, exitHeight);
-    if (!bounds.fitsMap() || newHighest - newLowest > kHeightSpan) {
+    if (!grown.fitsMap() || newHighest - newLowest > kHeightSpan) {
       layout.end = LayoutEnd::kLeftTheMap;
       break;
     }
     layout.pieces.push_back({id, bytes[at + 1], static_cast<int16_t>(x), static_cast<int16_t>(y),
                              static_cast<int16_t>(height), static_cast<uint8_t>(heading)});
-    StoreBounds(layout, bounds);
+    bounds = grown;
     highest = newHighest;
     lowest = newLowest;
-    x += g.forward * forward.x + g.right * right.x;
-    y += g.forward * forward.y + g.right * right.y;
+    x += m.dx;
+    y += m.dy;
     height = exitHeight;
-    heading = (heading + g.turn) & 7;
+    heading = (heading + m.turn) & 7;
   }
   layout.endX = static_cast<int16_t>(x);
   layout.endY = static_cast<int16_t>(y);
@@ -111,6 +143,7 @@ void WalkTrack(const DecodedDesign& design, TrackLayout& layout) {
   layout.endHeading = static_cast<uint8_t>(heading);
   layout.highest = static_cast<int16_t>(highest);
   layout.lowest = static_cast<int16_t>(lowest);
+  if (!layout.pieces.empty()) StoreBounds(layout, bounds);
 }
 
 // A maze entry whose high wall byte is exactly one of these is the entrance or the exit; its
@@ -121,6 +154,8 @@ constexpr uint8_t kExitMark = 0x80;
 
 void WalkMaze(const DecodedDesign& design, TrackLayout& layout) {
   const uint8_t* bytes = design.bytes.data();
+  Bounds bounds = kNoBounds;
+  int tiles = 0;
   layout.end = LayoutEnd::kNoEndMarker;
   for (int at = ListStart(design); at + 3 < design.length; at += 4) {
     const uint8_t low = bytes[at + 2];
@@ -138,25 +173,28 @@ void WalkMaze(const DecodedDesign& design, TrackLayout& layout) {
     if (entry.kind == MazeEntry::kTile) {
       // Only the maze's own tiles make its footprint; entrance and exit buildings stand
       // outside it, as a track design's stations have no buildings at all.
-      Bounds bounds = BoundsOf(layout, entry.x, entry.y);
-      bounds.add(entry.x, entry.y);
-      if (!bounds.fitsMap()) {
+      Bounds grown = bounds;
+      grown.add(entry.x, entry.y);
+      if (!grown.fitsMap()) {
         layout.end = LayoutEnd::kLeftTheMap;
         break;
       }
-      StoreBounds(layout, bounds);
+      bounds = grown;
+      ++tiles;
     }
     layout.mazeEntries.push_back(entry);
   }
+  if (tiles > 0) StoreBounds(layout, bounds);
 }
 
-// The group's hash: 64-bit FNV-1a, plenty to keep a few hundred thousand layouts apart.
+// The group's hash: FNV-1a's multiply over 64-bit words, each step folded by a shift so that
+// every bit of a word reaches the low bits. Plenty to keep a few hundred thousand layouts
+// apart; the words are put together the same way on every platform.
 class GroupHash {
  public:
-  void add(uint8_t byte) { value_ = (value_ ^ byte) * 0x100000001B3ull; }
-  void add16(uint16_t v) {
-    add(static_cast<uint8_t>(v >> 8));
-    add(static_cast<uint8_t>(v & 0xFF));
+  void add(uint64_t word) {
+    value_ = (value_ ^ word) * 0x100000001B3ull;
+    value_ ^= value_ >> 29;
   }
   std::string text() const {
     char buffer[17];
@@ -175,16 +213,15 @@ uint16_t PieceKey(const TrackPiece& piece, bool mirrored) {
   return static_cast<uint16_t>(id << 8 | (piece.qualifier & (kChainLiftBit | kInvertedBit)));
 }
 
-// The start of the lexicographically least rotation of the n keys key(0..n-1), in linear time
-// and without memory (the two-candidate minimal rotation walk).
-template <typename Key>
-size_t LeastRotation(size_t n, Key key) {
+// The start of the lexicographically least rotation of the n keys held twice over in
+// keys[0, 2n), in linear time (the two-candidate minimal rotation walk).
+size_t LeastRotation(const uint16_t* keys, size_t n) {
   size_t i = 0;
   size_t j = 1;
   size_t k = 0;
   while (i < n && j < n && k < n) {
-    const uint16_t a = key((i + k) % n);
-    const uint16_t b = key((j + k) % n);
+    const uint16_t a = keys[i + k];
+    const uint16_t b = keys[j + k];
     if (a == b) {
       ++k;
       continue;
@@ -201,31 +238,51 @@ size_t LeastRotation(size_t n, Key key) {
 }
 
 std::string TrackGroup(const TrackLayout& layout) {
-  const std::vector<TrackPiece>& pieces = layout.pieces;
-  const size_t n = pieces.size();
+  const size_t n = layout.pieces.size();
+  // The keys of the track, twice over, then those of its mirror image, twice over.
+  std::vector<uint16_t> keys(4 * n);
+  for (size_t i = 0; i < n; ++i) {
+    keys[i] = keys[n + i] = PieceKey(layout.pieces[i], false);
+    keys[2 * n + i] = keys[3 * n + i] = PieceKey(layout.pieces[i], true);
+  }
+  const uint16_t* plain = keys.data();
+  const uint16_t* mirror = keys.data() + 2 * n;
   // A closed circuit is the same ride whichever piece its list begins with, so it is compared
-  // from its least rotation; an open or damaged track only as listed.
+  // from a start that does not depend on the list: the least of the rotations that begin a
+  // station platform (a handful, found in one pass), or of all rotations when it has none.
+  // An open or damaged track is compared only as listed.
   const bool circuit = layout.closed();
-  auto plain = [&](size_t i) { return PieceKey(pieces[i], false); };
-  auto mirror = [&](size_t i) { return PieceKey(pieces[i], true); };
-  const size_t plainStart = circuit ? LeastRotation(n, plain) : 0;
-  const size_t mirrorStart = circuit ? LeastRotation(n, mirror) : 0;
-  // The track and its mirror image share the group of whichever reads smaller.
-  bool useMirror = false;
-  for (size_t k = 0; k < n; ++k) {
-    const uint16_t a = plain((plainStart + k) % n);
-    const uint16_t b = mirror((mirrorStart + k) % n);
-    if (a != b) {
-      useMirror = b < a;
-      break;
+  size_t plainStart = 0;
+  size_t mirrorStart = 0;
+  if (circuit) {
+    bool found = false;
+    auto isStation = [&](size_t i) {
+      return (GeometryOf(layout.pieces[i].id).flags & kStationPiece) != 0;
+    };
+    for (size_t i = 0; i < n; ++i) {
+      if (!isStation(i) || isStation((i + n - 1) % n)) continue;
+      auto less = [&](const uint16_t* keys, size_t x, size_t y) {
+        return std::lexicographical_compare(keys + x, keys + x + n, keys + y, keys + y + n);
+      };
+      if (!found || less(plain, i, plainStart)) plainStart = i;
+      if (!found || less(mirror, i, mirrorStart)) mirrorStart = i;
+      found = true;
+    }
+    if (!found) {
+      plainStart = LeastRotation(plain, n);
+      mirrorStart = LeastRotation(mirror, n);
     }
   }
+  const uint16_t* a = plain + plainStart;
+  const uint16_t* b = mirror + mirrorStart;
+  // The track and its mirror image share the group of whichever reads smaller.
+  const uint16_t* chosen = std::lexicographical_compare(b, b + n, a, a + n) ? b : a;
   GroupHash hash;
-  hash.add(circuit ? 'C' : layout.complete() ? 'O' : 'D');
-  const size_t start = useMirror ? mirrorStart : plainStart;
-  for (size_t k = 0; k < n; ++k) {
-    const size_t i = (start + k) % n;
-    hash.add16(useMirror ? mirror(i) : plain(i));
+  hash.add(static_cast<uint64_t>(circuit ? 'C' : layout.complete() ? 'O' : 'D') << 32 | n);
+  for (size_t k = 0; k < n; k += 4) {
+    uint64_t word = 0;
+    for (size_t m = k; m < std::min(n, k + 4); ++m) word = word << 16 | chosen[m];
+    hash.add(word);
   }
   return hash.text();
 }
@@ -233,12 +290,11 @@ std::string TrackGroup(const TrackLayout& layout) {
 std::string MazeGroup(const TrackLayout& layout) {
   // Mazes group only with the very same maze: there is no table of mirrored walls.
   GroupHash hash;
-  hash.add(layout.complete() ? 'M' : 'N');
+  hash.add(static_cast<uint64_t>(layout.complete() ? 'M' : 'N') << 32 | layout.mazeEntries.size());
   for (const MazeEntry& entry : layout.mazeEntries) {
-    hash.add(static_cast<uint8_t>(entry.x));
-    hash.add(static_cast<uint8_t>(entry.y));
-    hash.add16(entry.walls);
-    hash.add(entry.kind);
+    hash.add(static_cast<uint64_t>(static_cast<uint8_t>(entry.x)) << 32 |
+             static_cast<uint64_t>(static_cast<uint8_t>(entry.y)) << 24 |
+             static_cast<uint64_t>(entry.walls) << 8 | entry.kind);
   }
   return hash.text();
 }

@@ -80,8 +80,8 @@ constexpr WallBit kWallBits[] = {
     {14, 0, 1, 1, 1}, {6, 1, 1, 2, 1},   // the inner line where x is 16
 };
 // Solid quarters: (bit, x, y) of their top left corner.
-constexpr WallBit kPillarBits[] = {{3, 0, 0, 0, 0}, {7, 1, 0, 0, 0}, {11, 1, 1, 0, 0},
-                                   {15, 0, 1, 0, 0}};
+constexpr WallBit kPillarBits[] = {
+    {3, 0, 0, 0, 0}, {7, 1, 0, 0, 0}, {11, 1, 1, 0, 0}, {15, 0, 1, 0, 0}};
 
 void DrawMaze(const TrackLayout& layout, PlanDrawing& d) {
   for (const MazeEntry& e : layout.mazeEntries) {
@@ -175,8 +175,8 @@ std::vector<ProfilePoint> DrawProfile(const TrackLayout& layout) {
     const double length = g.length / 32.0;
     const bool station = (g.flags & kStationPiece) != 0;
     if (g.top > std::max(0, static_cast<int>(g.rise))) {
-      points.push_back({along + length / 2, static_cast<double>(p.height + g.top), station,
-                        p.chainLift()});
+      points.push_back(
+          {along + length / 2, static_cast<double>(p.height + g.top), station, p.chainLift()});
     }
     along += length;
     points.push_back({along, static_cast<double>(p.height + g.rise), station, p.chainLift()});

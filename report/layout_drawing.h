@@ -36,10 +36,10 @@ struct PlanWall {
 struct PlanDrawing {
   std::vector<PlanStroke> strokes;  // in track order; pieces that do not move are left out
   std::vector<CoveredTile> tiles;
-  std::vector<PlanWall> walls;        // a maze's walls, half a tile long each
-  std::vector<PlanPoint> pillars;     // a maze's solid quarter tiles, by their top left corner
-  std::vector<PlanPoint> doors;       // a maze's entrance and exit, by their tile centre
-  PlanPoint start;                    // where element 0 joins, and its direction
+  std::vector<PlanWall> walls;     // a maze's walls, half a tile long each
+  std::vector<PlanPoint> pillars;  // a maze's solid quarter tiles, by their top left corner
+  std::vector<PlanPoint> doors;    // a maze's entrance and exit, by their tile centre
+  PlanPoint start;                 // where element 0 joins, and its direction
   PlanPoint startDirection;
   double left = 0, top = 0, right = 0, bottom = 0;  // bounds of everything drawn
   int lowest = 0, highest = 0;                      // the heights the colours span

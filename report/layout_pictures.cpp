@@ -60,8 +60,7 @@ class PathData {
     PlanPoint step = Minus(p, pen_);
     if (step == PlanPoint{}) return;
     // A step straight on from the last one lengthens it instead.
-    if (lastLine_ != std::string::npos &&
-        step.x * lastStep_.y - step.y * lastStep_.x == 0 &&
+    if (lastLine_ != std::string::npos && step.x * lastStep_.y - step.y * lastStep_.x == 0 &&
         step.x * lastStep_.x + step.y * lastStep_.y > 0) {
       text_.resize(lastLine_);
       step = {step.x + lastStep_.x, step.y + lastStep_.y};
@@ -117,8 +116,8 @@ class PathData {
   void command(char letter) {
     const size_t at = text_.find_last_of("MmLlQqCcHhVvZz");
     const char inForce = at == std::string::npos ? ' ' : text_[at];
-    const bool implied = (inForce == letter && letter != 'm' && letter != 'M') ||
-                         (inForce == 'm' && letter == 'l');
+    const bool implied =
+        (inForce == letter && letter != 'm' && letter != 'M') || (inForce == 'm' && letter == 'l');
     if (!implied) text_ += letter;
   }
   void numbers(std::initializer_list<PlanPoint> points) {
@@ -252,10 +251,10 @@ struct Picture {
 
 std::string Standalone(const Picture& p, double pixelsPerUnit, double maxPixels) {
   const double scale = std::min(pixelsPerUnit, maxPixels / std::max(p.width, p.height));
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" + Num(p.x, 1) + " " +
-         Num(p.y, 1) + " " + Num(p.width, 1) + " " + Num(p.height, 1) + "\" width=\"" +
-         Num(p.width * scale, 0) + "\" height=\"" + Num(p.height * scale, 0) +
-         "\" font-family=\"sans-serif\">" + p.body + "</svg>";
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" + Num(p.x, 1) + " " + Num(p.y, 1) +
+         " " + Num(p.width, 1) + " " + Num(p.height, 1) + "\" width=\"" + Num(p.width * scale, 0) +
+         "\" height=\"" + Num(p.height * scale, 0) + "\" font-family=\"sans-serif\">" + p.body +
+         "</svg>";
 }
 
 void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::string& body) {
@@ -300,9 +299,9 @@ void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::s
     if (s.chainLift) AddStroke(chain, s, style.curves);
   }
   const double line = std::max(0.6, width / 150);
-  body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" +
-                          Num(line * 2.2, 1) + "\"",
-                      station);
+  body += PathElement(
+      "stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" + Num(line * 2.2, 1) + "\"",
+      station);
   body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" +
                           Num(line, 1) + "\" stroke-width=\"" + Num(line / 2, 1) + "\"",
                       chain);
@@ -341,8 +340,8 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   if (style.simplify > 0 && !d.walls.empty()) {
     // A maze too detailed for the budget: its outline as a block.
     body += "<path fill=\"" + std::string(kHedgeColour) + "\" d=\"M" + Num(d.left, 0) + " " +
-            Num(d.top, 0) + "h" + Num(d.right - d.left, 0) + "v" + Num(d.bottom - d.top, 0) +
-            "h" + Num(d.left - d.right, 0) + "z\"/>";
+            Num(d.top, 0) + "h" + Num(d.right - d.left, 0) + "v" + Num(d.bottom - d.top, 0) + "h" +
+            Num(d.left - d.right, 0) + "z\"/>";
   } else if (!d.walls.empty()) {
     PathData walls(0);
     for (const PlanWall& w : MergedWalls(d.walls)) {
@@ -354,8 +353,8 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   // The scale bar: n tiles, with ticks at its ends.
   const int n = ScaleTiles(width);
   const double barY = d.bottom + margin + band / 2;
-  body += "<path stroke=\"#000\" stroke-width=\"" + Num(line / 2, 1) + "\" d=\"M" +
-          Num(d.left, 0) + " " + Num(barY - 1, 0) + "v1h" + std::to_string(2 * n) + "v-1\"/>";
+  body += "<path stroke=\"#000\" stroke-width=\"" + Num(line / 2, 1) + "\" d=\"M" + Num(d.left, 0) +
+          " " + Num(barY - 1, 0) + "v1h" + std::to_string(2 * n) + "v-1\"/>";
   body += "</g>";
   if (!d.pillars.empty() || !d.doors.empty()) {
     PathData solid(0);
@@ -365,8 +364,8 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
     }
     body += PathElement("fill=\"" + std::string(kHedgeColour) + "\"", solid);
     for (const PlanPoint& door : d.doors) {
-      body += "<circle cx=\"" + Num(door.x, 0) + "\" cy=\"" + Num(door.y, 0) + "\" r=\".8\" fill=\"" +
-              kStationColour + "\"/>";
+      body += "<circle cx=\"" + Num(door.x, 0) + "\" cy=\"" + Num(door.y, 0) +
+              "\" r=\".8\" fill=\"" + kStationColour + "\"/>";
     }
   }
   if (style.marks && !d.strokes.empty()) {
@@ -414,7 +413,8 @@ Picture ProfilePicture(const TrackLayout& layout) {
       continue;
     }
     track.lineTo(at(points[i]));
-    for (auto [flag, path] : {std::pair{points[i].station, &station}, {points[i].chainLift, &chain}}) {
+    for (auto [flag, path] :
+         {std::pair{points[i].station, &station}, {points[i].chainLift, &chain}}) {
       if (!flag) continue;
       if (!path->atPen(at(points[i - 1]))) path->moveTo(at(points[i - 1]));
       path->lineTo(at(points[i]));
@@ -426,12 +426,12 @@ Picture ProfilePicture(const TrackLayout& layout) {
           "\" d=\"M0 0h" + Num(width, 0) + "\"/>";
   body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" stroke-linejoin=\"round\">";
   body += PathElement("stroke=\"" + Colour(HeightColour(1, 0, 2)) + "\"", track);
-  body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" +
-                          Num(line * 2.5, 1) + "\"",
-                      station);
-  body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" +
-                          Num(line, 1) + "\"",
-                      chain);
+  body += PathElement(
+      "stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" + Num(line * 2.5, 1) + "\"",
+      station);
+  body += PathElement(
+      "stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" + Num(line, 1) + "\"",
+      chain);
   const int n = ScaleTiles(width) * 2;
   const double barY = -2 * low + 2.5 * text;
   body += "<path stroke=\"#000\" d=\"M0 " + Num(barY - 1, 1) + "v1h" + std::to_string(2 * n) +
@@ -441,8 +441,8 @@ Picture ProfilePicture(const TrackLayout& layout) {
   for (double h : {high, 0.0, low}) {
     const std::string label = (h > 0 ? "+" : "") + Num(h, 0);
     if (marks.find(">" + label + "<") != std::string::npos) continue;
-    marks += "<text x=\"" + Num(-text, 1) + "\" y=\"" + Num(-2 * h + text / 3, 1) + "\">" +
-             label + "</text>";
+    marks += "<text x=\"" + Num(-text, 1) + "\" y=\"" + Num(-2 * h + text / 3, 1) + "\">" + label +
+             "</text>";
   }
   body += "<g font-size=\"" + Num(text, 1) + "\" text-anchor=\"end\">" + marks + "</g>";
   body += "<text x=\"" + Num(2 * n + 1, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
@@ -530,10 +530,9 @@ std::string LayoutSvg(const TrackLayout& layout, const std::string& title) {
   };
   auto nested = [](const Placed& placed, double x, double y) {
     const Picture& p = placed.picture;
-    return "<svg x=\"" + Num(x, 0) + "\" y=\"" + Num(y, 0) + "\" width=\"" +
-           Num(placed.width, 0) + "\" height=\"" + Num(placed.height, 0) + "\" viewBox=\"" +
-           Num(p.x, 1) + " " + Num(p.y, 1) + " " + Num(p.width, 1) + " " + Num(p.height, 1) +
-           "\">" + p.body + "</svg>";
+    return "<svg x=\"" + Num(x, 0) + "\" y=\"" + Num(y, 0) + "\" width=\"" + Num(placed.width, 0) +
+           "\" height=\"" + Num(placed.height, 0) + "\" viewBox=\"" + Num(p.x, 1) + " " +
+           Num(p.y, 1) + " " + Num(p.width, 1) + " " + Num(p.height, 1) + "\">" + p.body + "</svg>";
   };
   const Placed planBox = place(plan, 400, 400, 8);
   const Placed profileBox = place(profile, 572, 240, 4);

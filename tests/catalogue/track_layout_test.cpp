@@ -198,6 +198,17 @@ TEST(LayoutGroup, PlantedTwinsShareAGroupAndOtherTracksDoNot) {
   for (const Case& c : cases) {
     EXPECT_EQ(LayoutGroup(LayoutOfTrack(c.track)) == group, c.same) << c.twin;
   }
+  // Without a station to start from, a circuit is still the same from any piece.
+  Elements level = Circuits()[0].track;
+  for (TrackElement& e : level) e = e.id <= 3 ? TrackElement{0x00, 0} : e;
+  Elements turned = MirrorTrack(level);
+  std::rotate(turned.begin(), turned.begin() + 4, turned.end());
+  EXPECT_EQ(LayoutGroup(LayoutOfTrack(turned)), LayoutGroup(LayoutOfTrack(level)));
+  // Nor does it matter which of two platforms the list begins with.
+  const Elements twoStations = Join({kStation, Ids({0x33, 0x33, 0x02, 0x01, 0x00, 0x33, 0x33})});
+  turned = twoStations;
+  std::rotate(turned.begin(), turned.begin() + 5, turned.end());
+  EXPECT_EQ(LayoutGroup(LayoutOfTrack(turned)), LayoutGroup(LayoutOfTrack(twoStations)));
 }
 
 std::vector<uint8_t> Entries(std::initializer_list<std::pair<uint8_t, uint8_t>> entries,

@@ -37,9 +37,8 @@ TEST(PlanSvg, PathStepsFromJointToJointInTheShortestForm) {
   // Three station tiles north, 1-tile turns right, three flats south, 1-tile turns back: the
   // pieces join at (1,2), (1,0), (1,-2), (1,-4), (2,-5), (3,-4) ... (3,2), (2,3), in half
   // tiles; each turn curves through its tile's centre. Level track takes the middle colour.
-  const TrackLayout layout =
-      LayoutOfTrack({{2, 0}, {3, 0}, {1, 8}, {0x33, 0}, {0x33, 0}, {0, 0}, {0, 0}, {0, 0},
-                     {0x33, 0}, {0x33, 0}});
+  const TrackLayout layout = LayoutOfTrack(
+      {{2, 0}, {3, 0}, {1, 8}, {0x33, 0}, {0x33, 0}, {0, 0}, {0, 0}, {0, 0}, {0x33, 0}, {0x33, 0}});
   const std::string svg = PlanSvg(layout);
   EXPECT_EQ(PathData(svg, "stroke=\"#1fa187\""), "M1 2v-6q0-1 1-1 1 0 1 1v6q0 1-1 1-1 0-1-1");
   EXPECT_EQ(PathData(svg, "stroke=\"#d62728\""), "M1 2v-6");
