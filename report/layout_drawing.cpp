@@ -165,6 +165,19 @@ PlanDrawing DrawPlan(const TrackLayout& layout) {
   return d;
 }
 
+std::string DescribeLayout(const TrackLayout& layout) {
+  const LayoutFacts f = LayoutFactsOf(layout);
+  std::string line = std::to_string(f.width) + " by " + std::to_string(f.length) + " tiles, " +
+                     std::to_string(f.pieces) + (layout.maze ? " maze tile" : " piece") +
+                     (f.pieces == 1 ? "" : "s");
+  if (!layout.maze) {
+    line += ", rise " + std::to_string(f.rise) + ", dip " + std::to_string(f.dip);
+    line += f.closed ? ", closed circuit" : layout.complete() ? ", open track" : "";
+  }
+  if (!layout.complete()) line += ", damaged: drawn up to where it goes wrong";
+  return line;
+}
+
 std::vector<ProfilePoint> DrawProfile(const TrackLayout& layout) {
   std::vector<ProfilePoint> points;
   if (layout.pieces.empty()) return points;

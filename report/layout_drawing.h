@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "catalogue/track_layout.h"
@@ -59,6 +60,10 @@ struct ProfilePoint {
 // The profile from the start of element 0 to the end of the last piece, with the top of each
 // loop or other piece that climbs above both its ends.
 std::vector<ProfilePoint> DrawProfile(const TrackLayout& layout);
+
+// The layout's facts in a line: "37 by 59 tiles, 195 pieces, rise 36, dip 10, closed
+// circuit", and for a damaged list that it is drawn up to where it goes wrong.
+std::string DescribeLayout(const TrackLayout& layout);
 
 // The colour (0xRRGGBB) of a height between lowest and highest: dark blue-violet low, through
 // teal and green, to yellow high. A level track takes the middle colour.

@@ -473,19 +473,6 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
-std::string FactsLine(const TrackLayout& layout) {
-  const LayoutFacts f = LayoutFactsOf(layout);
-  std::string line = std::to_string(f.width) + " by " + std::to_string(f.length) + " tiles, " +
-                     std::to_string(f.pieces) + (layout.maze ? " maze tile" : " piece") +
-                     (f.pieces == 1 ? "" : "s");
-  if (!layout.maze) {
-    line += ", rise " + std::to_string(f.rise) + ", dip " + std::to_string(f.dip);
-    line += f.closed ? ", closed circuit" : layout.complete() ? ", open track" : "";
-  }
-  if (!layout.complete()) line += ", damaged: drawn up to where it goes wrong";
-  return line;
-}
-
 }  // namespace
 
 std::string PlanSvg(const TrackLayout& layout) {
@@ -541,7 +528,7 @@ std::string LayoutSvg(const TrackLayout& layout, const std::string& title) {
   return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(width, 0) + "\" height=\"" +
          Num(height, 0) + "\" font-family=\"sans-serif\"><text x=\"8\" y=\"22\" font-size=\"16\">" +
          Escaped(title) + "</text><text x=\"8\" y=\"42\" font-size=\"13\" fill=\"#444\">" +
-         Escaped(FactsLine(layout)) + "</text>" + nested(planBox, 8, 52) +
+         Escaped(DescribeLayout(layout)) + "</text>" + nested(planBox, 8, 52) +
          nested(profileBox, 8 + planBox.width + 12, 52) + "</svg>";
 }
 

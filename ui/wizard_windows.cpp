@@ -50,6 +50,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   File1 = Named(new FileListBox(central), "File1");
   File2 = Named(new FileListBox(central), "File2");
   File2->hide();
+  Preview = Named(new LayoutPreview(central), "Preview");
+  Preview->follow(File1);
   Label1 = Named(new QLabel(tr("Number of Rides to List at a time"), central), "Label1");
   Text1 = Named(new QLineEdit(QStringLiteral("10"), central), "Text1");
   Text1->setMaximumWidth(80);
@@ -62,8 +64,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   folders->addWidget(Drive1, 0, 0);
   folders->addWidget(Dir1, 1, 0);
   folders->addWidget(File1, 0, 1, 2, 1);
+  folders->addWidget(Preview, 0, 2, 2, 1);
   folders->setColumnStretch(0, 3);
   folders->setColumnStretch(1, 2);
+  folders->setColumnStretch(2, 2);
 
   auto* pageSize = new QHBoxLayout;
   pageSize->addWidget(Label1);
@@ -80,7 +84,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   layout->addLayout(pageSize);
   layout->addLayout(foot);
   setCentralWidget(central);
-  resize(620, 420);
+  resize(840, 420);
 }
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {
