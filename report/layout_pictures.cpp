@@ -303,7 +303,7 @@ void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::s
       "stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" + Num(line * 2.2, 1) + "\"",
       station);
   body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" +
-                          Num(line, 1) + "\" stroke-width=\"" + Num(line / 2, 1) + "\"",
+                          Num(line, 1) + "\" stroke-width=\"" + Num(line * 0.7, 1) + "\"",
                       chain);
 }
 
@@ -382,6 +382,23 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
     body += "<path d=\"M" + Num(d.right, 1) + " " + Num(top, 1) + "l1 3h-2z\"/><text x=\"" +
             Num(d.right - 2, 1) + "\" y=\"" + Num(top + 3, 1) + "\" font-size=\"" + Num(text, 1) +
             "\" text-anchor=\"end\">N</text>";
+    if (style.tiles && d.highest > d.lowest) {
+      // The height colours, lowest to highest, between the two heights they span.
+      const double cell = 2 * text / 3;
+      std::string legend = "<text x=\"" + Num(d.left, 1) + "\" y=\"" + Num(top + 2.6, 1) +
+                           "\" font-size=\"" + Num(text, 1) + "\">" + Num(d.lowest, 0) + "</text>";
+      const double cells = d.left + 2.2 * text;
+      for (int band = 0; band < kHeightColours; ++band) {
+        const int height = d.lowest + band * (d.highest - d.lowest) / (kHeightColours - 1);
+        legend += "<rect x=\"" + Num(cells + band * cell, 1) + "\" y=\"" + Num(top + 0.5, 1) +
+                  "\" width=\"" + Num(cell, 1) + "\" height=\"2\" fill=\"" +
+                  Colour(HeightColour(height, d.lowest, d.highest)) + "\"/>";
+      }
+      legend += "<text x=\"" + Num(cells + kHeightColours * cell + 0.5, 1) + "\" y=\"" +
+                Num(top + 2.6, 1) + "\" font-size=\"" + Num(text, 1) + "\">+" + Num(d.highest, 0) +
+                " height</text>";
+      body += legend;
+    }
   }
   return p;
 }
