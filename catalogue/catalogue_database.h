@@ -74,11 +74,11 @@ class RecordSet {
   // Releases the set; changes made through it are committed by the time this returns.
   void close();
 
+  // The catalogue database makes result sets; Impl is its own.
   struct Impl;
+  explicit RecordSet(std::unique_ptr<Impl> impl);
 
  private:
-  friend class CatalogueDatabase;
-  explicit RecordSet(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 
@@ -89,8 +89,9 @@ class CatalogueDatabase {
   CatalogueDatabase(const CatalogueDatabase&) = delete;
   CatalogueDatabase& operator=(const CatalogueDatabase&) = delete;
 
-  // Opens an existing catalogue file shared and read-write; never creates one. Throws
-  // Error for a missing, locked or corrupt file, or one without the catalogue's tables.
+  // Opens an existing catalogue file shared and read-write; never creates one. A catalogue
+  // made by an earlier version gains the columns added since. Throws Error for a missing,
+  // locked or corrupt file, or one without the catalogue's tables.
   void open(const std::string& path);
   // Closes the connection; the file can then be compacted, deleted or renamed.
   void close();

@@ -1,12 +1,22 @@
 #include "catalogue/file_system.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
+#include <fstream>
+#include <random>
+#include <utility>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -17,13 +27,149 @@ namespace {
 
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldCase(x) == FoldCase(y);
-         });
+std::string FoldCase(std::string text) {
+  for (char& c : text) c = FoldCase(c);
+  return text;
 }
 
+// Files are written in large blocks: a page may hold tens of thousands of rows.
+constexpr size_t kWriteBufferSize = 64 * 1024;
+
+constexpr std::intptr_t kNoHandle = -1;
+
+// Six letters or digits for a temporary name, drawn afresh for each attempt.
+std::string RandomSuffix() {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937 generator{std::random_device{}()};
+  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kLetters[pick(generator)];
+  return suffix;
+}
+
+std::error_code LastError() {
+#ifdef _WIN32
+  return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+#else
+  return std::error_code(errno, std::generic_category());
+#endif
+}
+
+// The few calls AtomicFile needs, one version per platform. Each answers with the system's
+// error (empty on success).
+#ifdef _WIN32
+std::wstring Wide(const std::string& path) { return fs::path(path).wstring(); }
+
+std::error_code CreateNewFile(const std::string& path, std::intptr_t& handle) {
+  HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  handle = reinterpret_cast<std::intptr_t>(h);
+  return {};
+}
+
+bool NameTaken(std::error_code error) {
+  return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
+}
+
+std::error_code WriteAll(std::intptr_t handle, const char* data, size_t size) {
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle), data, chunk, &written, nullptr)) {
+      return LastError();
+    }
+    data += written;
+    size -= written;
+  }
+  return {};
+}
+
+std::error_code SyncFile(std::intptr_t handle) {
+  return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) ? std::error_code() : LastError();
+}
+
+std::error_code CloseFile(std::intptr_t handle) {
+  return CloseHandle(reinterpret_cast<HANDLE>(handle)) ? std::error_code() : LastError();
+}
+
+std::error_code SetFilePermissions(std::intptr_t, fs::perms) {
+  // Windows files carry no POSIX permission bits; a new file is writable by its owner.
+  return {};
+}
+
+std::error_code RenameReplacing(const std::string& from, const std::string& to, bool sync) {
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0);
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags) ? std::error_code() : LastError();
+}
+
+void RemoveQuietly(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
+#else
+std::error_code CreateNewFile(const std::string& path, std::intptr_t& handle) {
+  // 0666 and the user's umask, as for any new file; O_EXCL never opens an existing name.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return LastError();
+  handle = fd;
+  return {};
+}
+
+bool NameTaken(std::error_code error) { return error.value() == EEXIST; }
+
+std::error_code WriteAll(std::intptr_t handle, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(static_cast<int>(handle), data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return {};
+}
+
+std::error_code SyncFile(std::intptr_t handle) {
+  return ::fsync(static_cast<int>(handle)) == 0 ? std::error_code() : LastError();
+}
+
+std::error_code CloseFile(std::intptr_t handle) {
+  return ::close(static_cast<int>(handle)) == 0 ? std::error_code() : LastError();
+}
+
+std::error_code SetFilePermissions(std::intptr_t handle, fs::perms permissions) {
+  return ::fchmod(static_cast<int>(handle), static_cast<mode_t>(permissions)) == 0
+             ? std::error_code()
+             : LastError();
+}
+
+std::error_code RenameReplacing(const std::string& from, const std::string& to, bool sync) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+  if (sync) {
+    // The rename itself reaches the disk only with its folder.
+    const std::string folder = fs::path(to).parent_path().string();
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    const std::error_code error = SyncFile(fd);
+    ::close(fd);
+    return error;
+  }
+  return {};
+}
+
+void RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
+#endif
+
 }  // namespace
+
+Error FileError(const std::string& action, const std::string& path, std::error_code cause) {
+  return Error("cannot " + action + " '" + path + "': " + cause.message());
+}
+
+Error FileError(const std::string& action, const std::string& path, int errorNumber) {
+  return FileError(action, path, std::error_code(errorNumber, std::generic_category()));
+}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   std::string path;
@@ -32,6 +178,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   path += kPathSeparator;
   path += name;
   return path;
+}
+
+std::string ReplaceEnding(const std::string& name, std::string_view ending) {
+  std::string replaced = name.substr(0, name.size() >= 3 ? name.size() - 3 : 0);
+  replaced += ending;
+  return replaced;
 }
 
 bool IsDirectory(const std::string& path) noexcept {
@@ -79,35 +231,142 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) noexcep
   return false;
 }
 
+void ForEachEntry(const std::string& folder, const std::function<void(const FolderEntry&)>& visit) {
+  if (folder.empty()) return;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code statusError;
+    // The entry's own kind, as the listing reports it: a link is never followed here.
+    const fs::file_type type = it->symlink_status(statusError).type();
+    EntryKind kind = EntryKind::kOther;
+    if (type == fs::file_type::regular) kind = EntryKind::kFile;
+    if (type == fs::file_type::directory) kind = EntryKind::kFolder;
+    if (type == fs::file_type::symlink) kind = EntryKind::kLink;
+    visit(FolderEntry{it->path().filename().string(), kind});
+  }
+}
+
+bool IsReadableFileEntry(const std::string& folder, const FolderEntry& entry) {
+  return entry.kind == EntryKind::kFile ||
+         (entry.kind == EntryKind::kLink && FileExists(JoinPath(folder, entry.name)));
+}
+
 std::vector<std::string> ListMatchingFiles(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> names;
-  std::error_code ec;
-  if (folder.empty()) return names;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code typeError;
-    if (!it->is_regular_file(typeError)) continue;
-    std::string name = it->path().filename().string();
-    if (MatchesPattern(name, pattern)) names.push_back(std::move(name));
-  }
+  ForEachEntry(folder, [&](const FolderEntry& entry) {
+    if (MatchesPattern(entry.name, pattern) && IsReadableFileEntry(folder, entry)) {
+      names.push_back(entry.name);
+    }
+  });
   std::sort(names.begin(), names.end());
   return names;
+}
+
+FolderNames::FolderNames(const std::string& folder) {
+  ForEachEntry(folder, [&](const FolderEntry& entry) {
+    if (!IsReadableFileEntry(folder, entry)) return;
+    std::string& slot = byFoldedName_[FoldCase(entry.name)];
+    // Several spellings may exist on a case-sensitive disk; the first in byte order stands
+    // for all, so the choice does not depend on the folder's internal order.
+    if (slot.empty() || entry.name < slot) slot = entry.name;
+    names_.insert(entry.name);
+  });
+}
+
+std::string FolderNames::find(const std::string& name) const {
+  if (names_.count(name) != 0) return name;
+  auto it = byFoldedName_.find(FoldCase(name));
+  return it == byFoldedName_.end() ? std::string() : it->second;
 }
 
 std::string FindFileIgnoringCase(const std::string& folder, const std::string& name) {
   const std::string exact = JoinPath(folder, name);
   if (FileExists(exact)) return exact;
-  std::error_code ec;
-  std::string found;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string candidate = it->path().filename().string();
-    std::error_code typeError;
-    if (EqualIgnoringCase(candidate, name) && it->is_regular_file(typeError)) {
-      // Several spellings may exist on a case-sensitive disk; take the first by byte order
-      // so the choice does not depend on the directory's internal order.
-      if (found.empty() || candidate < found) found = std::move(candidate);
-    }
-  }
+  const std::string found = FolderNames(folder).find(name);
   return found.empty() ? std::string() : JoinPath(folder, found);
+}
+
+AtomicFile::AtomicFile(std::string path, std::string action)
+    : path_(std::move(path)), action_(std::move(action)), handle_(kNoHandle) {
+  std::error_code error;
+  // A name drawn again only when another file took it between the draw and the create.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary_ = path_ + ".velodex-" + RandomSuffix();
+    error = CreateNewFile(temporary_, handle_);
+    if (!error || !NameTaken(error)) break;
+  }
+  if (error) {
+    temporary_.clear();
+    fail(error);
+  }
+  buffer_.reserve(kWriteBufferSize);
+}
+
+AtomicFile::~AtomicFile() {
+  if (handle_ != kNoHandle) CloseFile(handle_);
+  if (!committed_ && !temporary_.empty()) RemoveQuietly(temporary_);
+}
+
+void AtomicFile::Write(std::string_view bytes) {
+  if (handle_ == kNoHandle) fail(std::make_error_code(std::errc::bad_file_descriptor));
+  if (buffer_.size() + bytes.size() > kWriteBufferSize) flush();
+  if (bytes.size() >= kWriteBufferSize) {
+    if (std::error_code error = WriteAll(handle_, bytes.data(), bytes.size())) fail(error);
+    return;
+  }
+  buffer_.append(bytes);
+}
+
+void AtomicFile::SetPermissions(fs::perms permissions) {
+  if (std::error_code error = SetFilePermissions(handle_, permissions)) fail(error);
+}
+
+void AtomicFile::flush() {
+  if (buffer_.empty()) return;
+  const std::error_code error = WriteAll(handle_, buffer_.data(), buffer_.size());
+  buffer_.clear();
+  if (error) fail(error);
+}
+
+void AtomicFile::Commit(bool sync) {
+  if (handle_ == kNoHandle) fail(std::make_error_code(std::errc::bad_file_descriptor));
+  flush();
+  if (sync) {
+    if (std::error_code error = SyncFile(handle_)) fail(error);
+  }
+  const std::intptr_t handle = std::exchange(handle_, kNoHandle);
+  if (std::error_code error = CloseFile(handle)) fail(error);
+  if (std::error_code error = RenameReplacing(temporary_, path_, sync)) fail(error);
+  committed_ = true;
+}
+
+void AtomicFile::fail(std::error_code cause) const { throw FileError(action_, path_, cause); }
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes, bool sync) {
+  AtomicFile file(path);
+  file.Write(bytes);
+  file.Commit(sync);
+}
+
+void CopyFileAtomically(const std::string& from, const std::string& to) {
+  const std::string action = "copy '" + from + "' to";
+  std::error_code error;
+  const fs::perms permissions = fs::status(from, error).permissions();
+  std::ifstream in;
+  if (!error) {
+    in.open(from, std::ios::binary);
+    if (!in) error = LastError();
+  }
+  if (error) throw FileError(action, to, error);
+  AtomicFile copy(to, action);
+  copy.SetPermissions(permissions);
+  std::array<char, kWriteBufferSize> chunk;
+  while (in) {
+    in.read(chunk.data(), chunk.size());
+    copy.Write(std::string_view(chunk.data(), static_cast<size_t>(in.gcount())));
+  }
+  if (in.bad()) throw FileError(action, to, std::make_error_code(std::errc::io_error));
+  copy.Commit(false);
 }
 
 std::string DriveRoot() {

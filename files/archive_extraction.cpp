@@ -2,8 +2,6 @@
 // into the extraction folder and scanned there, one archive at a time.
 #include "files/archive_extraction.h"
 
-#include <algorithm>
-#include <array>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -20,13 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Room of each member list handed to the unzip layer.
-constexpr std::size_t kMemberListSize = 100;
-
 constexpr const char* kPasswordPrompt = "Please Enter The Password!";
-constexpr const char* kReplaceTitle = "VBUnZip32 - File Already Exists!";
-// The replace question shows at most this much of the member's name.
-constexpr std::size_t kReplaceNameShown = 256;
 
 // Answers of the password routine to the layer.
 constexpr int kPasswordGiven = 0;
@@ -78,30 +70,10 @@ int AskPassword(const RunContext& context, char* buffer, int bufferSize) {
   return kPasswordGiven;
 }
 
-// The replace routine: "Overwrite NAME?" with Yes, No and Cancel.
-int AskReplace(const RunContext& context, const char* name, unsigned bufferSize) {
-  const std::size_t shown = strnlen(name, std::min<std::size_t>(bufferSize, kReplaceNameShown));
-  const std::string question = "Overwrite " + std::string(name, shown) + "?";
-  switch (context.prompts.askYesNoCancel(question, kReplaceTitle)) {
-    case ReplaceAnswer::kYes:
-      return IDM_REPLACE_YES;
-    case ReplaceAnswer::kNo:
-      return IDM_REPLACE_NO;
-    case ReplaceAnswer::kCancel:
-      return IDM_REPLACE_NONE;
-  }
-  return IDM_REPLACE_NO;
-}
-
-// The options for one archive: every member straight into the extraction folder, stored
-// folders dropped, existing files replaced without asking.
+// The options for one archive; the layer always puts every member straight into the
+// extraction folder, stored folders dropped, existing files replaced without asking.
 DCL ArchiveOptions(const std::string& archivePath, const std::string& extractionFolder) {
   DCL options;
-  options.PromptToOverwrite = 1;
-  options.nvflag = 1;  // listing unless an extraction folder is given, and one always is
-  options.nvflag = 0;
-  options.ndflag = 0;
-  options.noflag = 1;
   options.lpszZipFN = archivePath;
   options.lpszExtractDir = extractionFolder;
   return options;
@@ -109,16 +81,7 @@ DCL ArchiveOptions(const std::string& archivePath, const std::string& extraction
 
 // Unpacks one archive. A non-zero code is shown as its number; the caller goes on either way.
 void UnzipArchive(const RunContext& context, DCL& options, USERFUNCTIONS& callbacks) {
-  UzpVer2 version;
-  version.structlen = kUzpVer2Length;
-  UzpVersion2(version);
-
-  std::array<char*, kMemberListSize> includeList{};
-  char noExclusion[] = "";
-  std::array<char*, kMemberListSize> excludeList{};
-  excludeList[0] = noExclusion;
-  const int code =
-      Wiz_SingleEntryUnzip(0, includeList.data(), 0, excludeList.data(), &options, &callbacks);
+  const int code = Wiz_SingleEntryUnzip(options, callbacks);
   if (code != PK_OK) context.prompts.message(std::to_string(code), MessageIcon::kNone);
 }
 
@@ -128,13 +91,9 @@ USERFUNCTIONS ArchiveCallbacks(const RunContext& context) {
   USERFUNCTIONS callbacks;
   // The layer's messages are not shown: the return code says what went wrong.
   callbacks.print = [](char*, unsigned long) { return 0; };
-  callbacks.replace = [&context](char* name, unsigned bufferSize) {
-    return AskReplace(context, name, bufferSize);
-  };
   callbacks.password = [&context](char* buffer, int bufferSize, const char*, const char*) {
     return AskPassword(context, buffer, bufferSize);
   };
-  callbacks.ServCallBk = [](const char*, std::uint64_t) { return 0; };
   return callbacks;
 }
 

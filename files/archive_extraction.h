@@ -23,8 +23,7 @@ void ExtractArchives(const RunContext& context);
 // The callback record handed to the unzip layer for each archive. Messages are not shown.
 // The password routine asks "Please Enter The Password!" unless skipPasswordQuestions is
 // set; Cancel or an empty answer sets it and gives 1 (no password), an answer is stored
-// in the buffer and gives 0. The replace routine asks "Overwrite NAME?" (Yes 102, No 100,
-// Cancel 104). The record refers to context, which must outlive it.
+// in the buffer and gives 0. The record refers to context, which must outlive it.
 USERFUNCTIONS ArchiveCallbacks(const RunContext& context);
 
 // Makes a fresh, empty extraction folder for the archives of folder. A leftover folder that

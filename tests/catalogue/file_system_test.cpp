@@ -1,9 +1,14 @@
-// Path tests, pattern matching and listing as the designs' home platform does them.
+// The file-system seam: path tests, pattern matching, the folder walk and its rule about
+// links, case-insensitive lookup, atomic writes and our error texts.
 #include "catalogue/file_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <tuple>
 
 #include "catalogue/error.h"
 #include "catalogue/file_lister.h"
@@ -23,13 +28,20 @@ TEST(MatchesPattern, MatchesWildcardsWithoutRegardToCase) {
     bool matches;
   };
   const Case cases[] = {
-      {"Loop.td4", "*.td4", true},     {"LOOP.TD4", "*.td4", true},
-      {"loop.Td4", "*.TD4", true},     {"loop.td40", "*.td4", false},
-      {"loop.td4.bak", "*.td4", false}, {".td4", "*.td4", true},
-      {"td4", "*.td4", false},         {"a.zip", "*.zip", true},
-      {"a.zip", "*.td4", false},       {"anything", "*.*", true},
-      {"any.thing", "*.*", true},      {"ab.td4", "a?.td4", true},
-      {"abc.td4", "a?.td4", false},    {"aaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*b", true},
+      {"Loop.td4", "*.td4", true},
+      {"LOOP.TD4", "*.td4", true},
+      {"loop.Td4", "*.TD4", true},
+      {"loop.td40", "*.td4", false},
+      {"loop.td4.bak", "*.td4", false},
+      {".td4", "*.td4", true},
+      {"td4", "*.td4", false},
+      {"a.zip", "*.zip", true},
+      {"a.zip", "*.td4", false},
+      {"anything", "*.*", true},
+      {"any.thing", "*.*", true},
+      {"ab.td4", "a?.td4", true},
+      {"abc.td4", "a?.td4", false},
+      {"aaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*b", true},
       {"aaaaaaaaaaaaaaaaaaaaaaaa", "*a*a*a*a*a*b", false},
   };
   for (const Case& c : cases) {
@@ -54,15 +66,67 @@ TEST(PathTests, TellFilesFoldersAndMissingPathsApart) {
   EXPECT_FALSE(IsDirectory(temp / "file.td4/below"));
 }
 
-TEST(ListMatchingFiles, ListsOnlyPlainFilesSortedByName) {
-  TempFolder temp;
-  for (const char* name : {"b.TD4", "a.td4", "C.Td4", "d.tp4", "readme.txt"}) {
-    WriteFile(temp / name, "x");
+TEST(FileError, NamesTheActionThePathAndTheCause) {
+  EXPECT_STREQ(FileError("write page", "/x/a.htm", ENOENT).what(),
+               "cannot write page '/x/a.htm': No such file or directory");
+  EXPECT_STREQ(
+      FileError("copy 'a' to", "b", std::make_error_code(std::errc::permission_denied)).what(),
+      "cannot copy 'a' to 'b': Permission denied");
+}
+
+TEST(ReplaceEnding, ReplacesTheLastThreeCharacters) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"Loop.td4", "bad", "Loop.bad"},
+      {"LOOP.TD4", "td4", "LOOP.td4"},
+      {"x.td4", "tp4", "x.tp4"},
+      {"ab", "bad", "bad"},
+      {"", "td4", "td4"},
+  };
+  for (const auto& [name, ending, expected] : cases) {
+    EXPECT_EQ(ReplaceEnding(name, ending), expected) << name;
   }
-  fs::create_directory(temp / "folder.td4");
-  EXPECT_EQ(ListMatchingFiles(temp.path(), "*.td4"),
-            (std::vector<std::string>{"C.Td4", "a.td4", "b.TD4"}));
-  EXPECT_TRUE(ListMatchingFiles(temp / "missing", "*.td4").empty());
+}
+
+// One folder of every kind of entry, links included.
+struct MixedFolder {
+  MixedFolder() {
+    WriteFile(temp / "b.TD4", "x");
+    WriteFile(temp / "a.td4", "x");
+    WriteFile(temp / "readme.txt", "x");
+    fs::create_directory(temp / "folder.td4");
+    fs::create_symlink(temp / "a.td4", temp / "link.td4");
+    fs::create_symlink(temp / "folder.td4", temp / "linkedfolder.td4");
+    fs::create_symlink(temp / "nowhere", temp / "dangling.td4");
+    mkfifo((temp / "pipe.td4").c_str(), 0600);
+  }
+  TempFolder temp;
+};
+
+TEST(ForEachEntry, ReportsLinksAsLinksWithoutFollowingThem) {
+  MixedFolder m;
+  std::map<std::string, EntryKind> kinds;
+  std::vector<std::string> readable;
+  ForEachEntry(m.temp.path(), [&](const FolderEntry& entry) {
+    kinds[entry.name] = entry.kind;
+    if (IsReadableFileEntry(m.temp.path(), entry)) readable.push_back(entry.name);
+  });
+  EXPECT_EQ(kinds, (std::map<std::string, EntryKind>{{"a.td4", EntryKind::kFile},
+                                                     {"b.TD4", EntryKind::kFile},
+                                                     {"dangling.td4", EntryKind::kLink},
+                                                     {"folder.td4", EntryKind::kFolder},
+                                                     {"link.td4", EntryKind::kLink},
+                                                     {"linkedfolder.td4", EntryKind::kLink},
+                                                     {"pipe.td4", EntryKind::kOther},
+                                                     {"readme.txt", EntryKind::kFile}}));
+  std::sort(readable.begin(), readable.end());
+  EXPECT_EQ(readable, (std::vector<std::string>{"a.td4", "b.TD4", "link.td4", "readme.txt"}));
+}
+
+TEST(ListMatchingFiles, ListsReadableFilesSortedByName) {
+  MixedFolder m;
+  EXPECT_EQ(ListMatchingFiles(m.temp.path(), "*.td4"),
+            (std::vector<std::string>{"a.td4", "b.TD4", "link.td4"}));
+  EXPECT_TRUE(ListMatchingFiles(m.temp / "missing", "*.td4").empty());
 }
 
 TEST(DirectoryLister, SeesTheFolderAsItIsAfterARefresh) {
@@ -88,6 +152,74 @@ TEST(FindFileIgnoringCase, PrefersTheExactNameThenAnyCase) {
   WriteFile(temp / "Loop.td4", "exact");
   EXPECT_EQ(FindFileIgnoringCase(temp.path(), "Loop.td4"), temp / "Loop.td4");
   EXPECT_EQ(FindFileIgnoringCase(temp.path(), "other.td4"), "");
+}
+
+TEST(AtomicFile, ReplacesTheNameWholeOnCommitAndLeavesNoTemporaryName) {
+  TempFolder temp;
+  WriteFile(temp / "target", "user's file");
+  fs::create_symlink(temp / "target", temp / "page.htm");
+  const std::string big(200 * 1024, 'x');  // more than one buffer's worth
+  {
+    AtomicFile page(temp / "page.htm");
+    page.Write("head ");
+    page.Write(big);
+    // Until the commit the name shows the old file; the new one waits under a fresh name.
+    const std::vector<std::string> during = testing::ListFolder(temp.path());
+    ASSERT_EQ(during.size(), 3u);
+    EXPECT_EQ(during[1].rfind("page.htm.velodex-", 0), 0u);
+    EXPECT_EQ(during[1].size(), std::string("page.htm.velodex-XXXXXX").size());
+    EXPECT_TRUE(fs::is_symlink(temp / "page.htm"));
+    page.Commit(true);
+  }
+  // The link standing at the name was replaced, not written through.
+  EXPECT_FALSE(fs::is_symlink(temp / "page.htm"));
+  EXPECT_EQ(testing::ReadFile(temp / "page.htm"), "head " + big);
+  EXPECT_EQ(testing::ReadFile(temp / "target"), "user's file");
+  EXPECT_EQ(testing::ListFolder(temp.path()), (std::vector<std::string>{"page.htm", "target"}));
+}
+
+TEST(AtomicFile, WithoutCommitLeavesTheOldFileAlone) {
+  TempFolder temp;
+  WriteFile(temp / "page.htm", "old");
+  {
+    AtomicFile page(temp / "page.htm");
+    page.Write("half a pa");
+  }
+  EXPECT_EQ(testing::ReadFile(temp / "page.htm"), "old");
+  EXPECT_EQ(testing::ListFolder(temp.path()), (std::vector<std::string>{"page.htm"}));
+}
+
+TEST(AtomicFile, FailuresNameTheActionAndThePath) {
+  TempFolder temp;
+  const std::string missing = temp / "missing/page.htm";
+  try {
+    AtomicFile page(missing, "write page");
+    ADD_FAILURE() << "made a file in a missing folder";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "cannot write page '" + missing + "': No such file or directory");
+  }
+  fs::create_directory(temp / "taken");
+  EXPECT_THROW(WriteFileAtomically(temp / "taken", "x"), Error);  // a folder stands there
+  EXPECT_TRUE(IsDirectory(temp / "taken"));
+}
+
+TEST(CopyFileAtomically, CopiesBytesAndPermissionsOrNamesBothFiles) {
+  TempFolder temp;
+  WriteFile(temp / "a.td4", std::string("\0bytes\xff", 7));
+  fs::permissions(temp / "a.td4", fs::perms::owner_read | fs::perms::group_read);
+  WriteFile(temp / "copy.td4", "earlier copy");
+  CopyFileAtomically(temp / "a.td4", temp / "copy.td4");
+  EXPECT_EQ(testing::ReadFile(temp / "copy.td4"), std::string("\0bytes\xff", 7));
+  EXPECT_EQ(fs::status(temp / "copy.td4").permissions(),
+            fs::perms::owner_read | fs::perms::group_read);
+  try {
+    CopyFileAtomically(temp / "none.td4", temp / "b.td4");
+    ADD_FAILURE() << "copied a missing file";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "cannot copy '" + temp / "none.td4" + "' to '" +
+                                         temp / "b.td4" + "': No such file or directory");
+  }
 }
 
 }  // namespace

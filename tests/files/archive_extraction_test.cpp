@@ -352,7 +352,7 @@ TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
   EXPECT_EQ(FileNames(h), (Files{"Open.td4", "Secret.td4"}));
 }
 
-// Records the replace question's text and title.
+// Records the password questions and gives one answer.
 class RecordingPrompts final : public Prompts {
  public:
   void message(const std::string&, MessageIcon) override {}
@@ -360,13 +360,11 @@ class RecordingPrompts final : public Prompts {
     prompts.push_back(prompt);
     return answer;
   }
-  ReplaceAnswer askYesNoCancel(const std::string& text, const std::string& title) override {
-    questions.push_back(text + " | " + title);
-    return replace;
+  ReplaceAnswer askYesNoCancel(const std::string&, const std::string&) override {
+    return ReplaceAnswer::kNo;
   }
   std::optional<std::string> answer;
-  ReplaceAnswer replace = ReplaceAnswer::kNo;
-  Files prompts, questions;
+  Files prompts;
 };
 
 struct CallbackHarness {
@@ -378,31 +376,6 @@ struct CallbackHarness {
   RunHarness h;
   RecordingPrompts prompts;
 };
-
-TEST(ArchiveCallbacks, TheReplaceRoutineAsksOverwriteNameAndAnswersAsTheButtons) {
-  const std::pair<ReplaceAnswer, int> cases[] = {{ReplaceAnswer::kYes, IDM_REPLACE_YES},
-                                                 {ReplaceAnswer::kNo, IDM_REPLACE_NO},
-                                                 {ReplaceAnswer::kCancel, IDM_REPLACE_NONE}};
-  for (const auto& [answer, code] : cases) {
-    CallbackHarness c;
-    const RunContext context = c.context();
-    USERFUNCTIONS callbacks = ArchiveCallbacks(context);
-    c.prompts.replace = answer;
-    char name[kReplaceNameBufferSize] = "Loop.td4";
-    EXPECT_EQ(callbacks.replace(name, sizeof name), code);
-    EXPECT_EQ(c.prompts.questions,
-              (Files{"Overwrite Loop.td4? | VBUnZip32 - File Already Exists!"}));
-  }
-  // At most 256 characters of the name, and never past the buffer.
-  CallbackHarness c;
-  const RunContext context = c.context();
-  USERFUNCTIONS callbacks = ArchiveCallbacks(context);
-  char name[kReplaceNameBufferSize];
-  std::memset(name, 'n', sizeof name);
-  callbacks.replace(name, sizeof name);
-  EXPECT_EQ(c.prompts.questions[0],
-            "Overwrite " + std::string(256, 'n') + "? | VBUnZip32 - File Already Exists!");
-}
 
 TEST(ArchiveCallbacks, ThePasswordRoutineStoresTheAnswerInTheClearedBuffer) {
   CallbackHarness c;

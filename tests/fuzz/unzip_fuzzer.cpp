@@ -81,8 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   velodex::DCL options;
-  options.PromptToOverwrite = 1;
-  options.noflag = 1;
   options.lpszZipFN = scratch.archive.string();
   options.lpszExtractDir = scratch.extraction.string();
 
@@ -105,12 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::snprintf(buffer, static_cast<std::size_t>(bufferSize), "%s", "fuzz");
     return velodex::IZ_PW_ENTERED;
   };
-  callbacks.replace = [](char*, unsigned) { return velodex::IDM_REPLACE_YES; };
-  callbacks.ServCallBk = [](const char*, std::uint64_t) { return 0; };
 
-  char* noNames[1] = {nullptr};
-  const int code =
-      velodex::Wiz_SingleEntryUnzip(0, noNames, 0, noNames, &options, &callbacks, kLimits);
+  const int code = velodex::Wiz_SingleEntryUnzip(options, callbacks, kLimits);
   if (code < 0) Fail("negative return code " + std::to_string(code));
   CheckAndClear(scratch, reported);
   return 0;
