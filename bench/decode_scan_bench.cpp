@@ -108,7 +108,7 @@ struct NullProgress final : ProgressDisplay {
 struct NullWindows final : RunWindows {
   void showProgress() override {}
   void returnToFirstStep() override {}
-  void offerQuit() override {}
+  void offerQuit(const std::string&) override {}
 };
 struct NullPrompts final : Prompts {
   void message(const std::string&, MessageIcon) override {}

@@ -53,7 +53,7 @@ class QuietWindows final : public RunWindows {
  public:
   void showProgress() override {}
   void returnToFirstStep() override {}
-  void offerQuit() override {}
+  void offerQuit(const std::string&) override {}
 };
 
 class QuietPrompts final : public Prompts {

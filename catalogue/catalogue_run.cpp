@@ -199,12 +199,12 @@ RunOutcome RunCatalogue(const RunContext& context) {
     outcome = RunOutcome::kUnhandledCode;
   }
 
+  const std::string page = folder + std::string(1, kPathSeparator) +
+                           (wroteSpecificationPage ? "simpleindex.htm" : "rideindex.htm");
   progress.setText(ProgressLabel::kStatus, "Done - ");
   progress.setText(ProgressLabel::kStatus,
-                   progress.text(ProgressLabel::kStatus) + "Look at " + folder +
-                       (wroteSpecificationPage ? std::string(1, kPathSeparator) + "simpleindex.htm"
-                                               : std::string(1, kPathSeparator) + "rideindex.htm"));
-  context.windows.offerQuit();
+                   progress.text(ProgressLabel::kStatus) + "Look at " + page);
+  context.windows.offerQuit(page);
   return outcome;
 }
 

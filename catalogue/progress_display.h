@@ -48,8 +48,9 @@ class RunWindows {
   virtual void showProgress() = 0;
   // Hides the progress window and shows the first wizard step (after an empty folder).
   virtual void returnToFirstStep() = 0;
-  // Makes the progress window's quit button visible (the run has completed).
-  virtual void offerQuit() = 0;
+  // The run has completed: makes the progress window's quit button visible and names the page
+  // it wrote (the one its status line names), which the front end may offer to open.
+  virtual void offerQuit(const std::string& page) = 0;
 };
 
 }  // namespace velodex

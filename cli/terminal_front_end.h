@@ -62,7 +62,7 @@ class NoWindows final : public RunWindows {
  public:
   void showProgress() override {}
   void returnToFirstStep() override {}
-  void offerQuit() override {}
+  void offerQuit(const std::string&) override {}
 };
 
 }  // namespace velodex

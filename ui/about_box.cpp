@@ -20,9 +20,10 @@ T* Named(T* widget, const char* name) {
 }
 
 // Read-only but selectable, so an address can be copied into a browser.
-QLineEdit* AddressBox(const char* address, const char* name, QWidget* parent) {
+QLineEdit* AddressBox(const char* address, const char* name, const QString& what, QWidget* parent) {
   auto* box = Named(new QLineEdit(QString::fromLatin1(address), parent), name);
   box->setReadOnly(true);
+  box->setAccessibleName(what);
   return box;
 }
 
@@ -53,13 +54,16 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   Label1 = Named(new QLabel(tr("Thanks go to my Beta Testers"), this), "Label1");
   Label2 = Named(new QLabel(QStringLiteral("Marta Kowalczyk"), this), "Label2");
   Label3 = Named(new QLabel(QStringLiteral("Tobias Lindqvist"), this), "Label3");
-  Text1 = AddressBox("https://velodex.example.org/", "Text1", this);
-  Text2 = AddressBox("https://forum.example.org/coaster-designs/", "Text2", this);
-  Text3 = AddressBox("https://coaster-parks.example.net/", "Text3", this);
+  Text1 = AddressBox("https://velodex.example.org/", "Text1", tr("Home page"), this);
+  Text2 = AddressBox("https://forum.example.org/coaster-designs/", "Text2", tr("Discussion board"),
+                     this);
+  Text3 = AddressBox("https://coaster-parks.example.net/", "Text3", tr("Coaster parks site"), this);
   cmdOK = Named(new QPushButton(tr("OK"), this), "cmdOK");
   // Default (Enter) and cancel (Escape, which a dialog maps to reject) both close the box.
   cmdOK->setDefault(true);
   connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+  // The box opens on OK, not in the first address box.
+  cmdOK->setFocus();
 
   auto* head = new QGridLayout;
   head->addWidget(picIcon, 0, 0, 2, 1, Qt::AlignTop);

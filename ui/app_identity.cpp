@@ -1,5 +1,9 @@
 #include "ui/app_identity.h"
 
+#include <QApplication>
+
+#include "ui/settings_store.h"
+
 // The resources live in a static library, whose registration the linker would drop unless
 // something calls it; it must be declared outside any namespace.
 static void RegisterResources() { Q_INIT_RESOURCE(velodex); }
@@ -21,6 +25,16 @@ QIcon ProgramIcon() {
     return QIcon(QStringLiteral(":/velodex/velodex.png"));
   }();
   return icon;
+}
+
+void SetUpApplication() {
+  QApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
+  // Matches the installed desktop entry, so the desktop shows the entry's name and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("velodex"));
+  QApplication::setWindowIcon(ProgramIcon());
+  // The program ends when the wizard has closed its windows, not when a message box that
+  // happened to be the last visible window goes away.
+  QApplication::setQuitOnLastWindowClosed(false);
 }
 
 }  // namespace velodex

@@ -16,4 +16,9 @@ QString VersionText();
 // The program's own roller coaster loop icon, from the resources built into the program.
 QIcon ProgramIcon();
 
+// Names the running application for the settings store and the desktop (its desktop entry
+// and icon), sets its icon, and leaves ending the program to the wizard. No display name is
+// set: the window system would append it to every window title.
+void SetUpApplication();
+
 }  // namespace velodex

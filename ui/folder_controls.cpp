@@ -1,8 +1,10 @@
 #include "ui/folder_controls.h"
 
+#include <QCompleter>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QSet>
 #include <QSortFilterProxyModel>
 #include <QStorageInfo>
@@ -123,6 +125,12 @@ DirListBox::DirListBox(QWidget* parent)
   setModel(filter_);
   for (int column = 1; column < filter_->columnCount(); ++column) hideColumn(column);
   header()->hide();
+  // The name column is as wide as its longest shown name, so a long folder name is never
+  // cut off: the tree scrolls sideways instead.
+  header()->setStretchLastSection(false);
+  header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  setTextElideMode(Qt::ElideNone);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setSelectionMode(QAbstractItemView::SingleSelection);
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { userChoseIndex(current); });
@@ -197,6 +205,29 @@ void DirListBox::revealFolder() {
 void DirListBox::userChoseIndex(const QModelIndex& index) {
   if (!index.isValid()) return;
   setPath(model_->filePath(filter_->mapToSource(index)));
+}
+
+FolderPathBox::FolderPathBox(QWidget* parent) : QLineEdit(parent) {
+  auto* completer = new QCompleter(this);
+  auto* folders = new QFileSystemModel(completer);
+  folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+  folders->setReadOnly(true);
+  folders->setRootPath(QString());
+  completer->setModel(folders);
+  // Folder names are matched without regard to case, as file names are everywhere else.
+  completer->setCaseSensitivity(Qt::CaseInsensitive);
+  setCompleter(completer);
+  // Choosing a completion chooses that folder at once.
+  connect(completer, qOverload<const QString&>(&QCompleter::activated), this,
+          &FolderPathBox::folderEntered);
+}
+
+void FolderPathBox::keyPressEvent(QKeyEvent* event) {
+  QLineEdit::keyPressEvent(event);
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    emit folderEntered();
+    event->accept();
+  }
 }
 
 }  // namespace velodex

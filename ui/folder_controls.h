@@ -1,11 +1,13 @@
-// The drive list and the folder list of the first wizard step. The drive list offers the
-// machine's volumes (drive letters on Windows, mount points elsewhere, with the user's home
-// folder first as the stand-in for "c:\"); the folder list shows the folder tree of one
-// volume and holds the chosen folder, remembering the last folder chosen on each volume.
+// The folder controls of the first wizard step. The drive list offers the machine's volumes
+// (drive letters on Windows, mount points elsewhere, with the user's home folder first as the
+// stand-in for "c:\"); the folder list shows the folder tree of one volume and holds the
+// chosen folder, remembering the last folder chosen on each volume; the folder path box takes
+// a typed or pasted path.
 #pragma once
 
 #include <QComboBox>
 #include <QHash>
+#include <QLineEdit>
 #include <QString>
 #include <QStringList>
 #include <QTreeView>
@@ -68,6 +70,21 @@ class DirListBox final : public QTreeView {
   QString root_;    // Qt separators
   QString folder_;  // Qt separators
   QHash<QString, QString> lastFolderOnDrive_;
+};
+
+// An editable folder path that completes folder names as they are typed. Return (when no
+// completion is being chosen) asks for the typed folder through folderEntered and goes no
+// further: it does not reach the window's default button.
+class FolderPathBox final : public QLineEdit {
+  Q_OBJECT
+ public:
+  explicit FolderPathBox(QWidget* parent = nullptr);
+
+ signals:
+  void folderEntered();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace velodex

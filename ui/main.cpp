@@ -5,24 +5,22 @@
 
 #include "catalogue/file_system.h"
 #include "ui/app_identity.h"
+#include "ui/desktop_actions.h"
 #include "ui/message_prompts.h"
 #include "ui/settings_store.h"
 #include "ui/wizard.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromLatin1(velodex::kSettingsApplication));
-  QApplication::setApplicationDisplayName(QString::fromLatin1(velodex::kApplicationTitle));
-  QApplication::setWindowIcon(velodex::ProgramIcon());
-  // The program ends when the wizard has closed its windows, not when a message box that
-  // happened to be the last visible window goes away.
-  QApplication::setQuitOnLastWindowClosed(false);
+  velodex::SetUpApplication();
 
   QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
                      QString::fromLatin1(velodex::kSettingsApplication),
                      QString::fromLatin1(velodex::kSettingsApplication));
   velodex::MessageBoxPrompts prompts;
-  velodex::Wizard wizard(settings, prompts, {std::string(), velodex::DefaultUnknownsLog()});
+  velodex::SystemDesktop desktop;
+  velodex::Wizard wizard(settings, prompts, desktop,
+                         {std::string(), velodex::DefaultUnknownsLog()});
   QObject::connect(&wizard, &velodex::Wizard::allWindowsClosed, &app, &QApplication::quit,
                    Qt::QueuedConnection);
   wizard.start();

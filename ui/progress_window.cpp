@@ -7,6 +7,7 @@
 
 #include "ui/app_identity.h"
 #include "ui/qt_text.h"
+#include "ui/wizard_windows.h"
 
 namespace velodex {
 
@@ -18,6 +19,7 @@ constexpr qint64 kEventIntervalMs = 50;
 
 form5::form5(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("form5"));
+  AnnounceWindowsAsWindows();
   setWindowTitle(tr("Processing ..."));
   setWindowIcon(ProgramIcon());
 
@@ -29,10 +31,15 @@ form5::form5(QWidget* parent) : QWidget(parent) {
   Label2->setObjectName(QStringLiteral("Label2"));
   Label1 = new QLabel(this);
   Label1->setObjectName(QStringLiteral("Label1"));
+  CmdOpenPage = new QPushButton(tr("&Open Page"), this);
+  CmdOpenPage->setObjectName(QStringLiteral("CmdOpenPage"));
+  CmdOpenPage->setVisible(false);
+  CmdOpenPage->setAutoDefault(true);
   CmdQuit = new QPushButton(tr("&Quit"), this);
   CmdQuit->setObjectName(QStringLiteral("CmdQuit"));
   CmdQuit->setVisible(false);
   CmdQuit->setDefault(true);
+  CmdQuit->setAutoDefault(true);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Label3);
@@ -41,6 +48,7 @@ form5::form5(QWidget* parent) : QWidget(parent) {
   layout->addStretch(1);
   auto* foot = new QHBoxLayout;
   foot->addStretch(1);
+  foot->addWidget(CmdOpenPage);
   foot->addWidget(CmdQuit);
   layout->addLayout(foot);
   resize(460, 160);

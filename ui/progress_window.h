@@ -1,5 +1,5 @@
-// The progress window: the run's three labels, shown while a run works, and the Quit button
-// offered when it has completed.
+// The progress window: the run's three labels, shown while a run works, and the Quit and
+// Open Page buttons offered when it has completed.
 #pragma once
 
 #include <QElapsedTimer>
@@ -19,9 +19,10 @@ class form5 final : public QWidget, public ProgressDisplay {
  public:
   explicit form5(QWidget* parent = nullptr);
 
-  QLabel* Label3;  // the status line
-  QLabel* Label2;  // a count
-  QLabel* Label1;  // the current item
+  QLabel* Label3;            // the status line
+  QLabel* Label2;            // a count
+  QLabel* Label1;            // the current item
+  QPushButton* CmdOpenPage;  // beside Quit: opens the page the run wrote
   QPushButton* CmdQuit;
 
   // Texts come back exactly as set, whatever bytes they hold.

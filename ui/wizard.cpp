@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,9 +23,19 @@
 
 namespace velodex {
 
-Wizard::Wizard(QSettings& settings, Prompts& prompts, WizardPlaces places)
+namespace {
+
+// A wizard is walked by keyboard as much as by mouse: the control that has the focus shows it
+// from the start, not only after the first Tab. Showing a window clears this, so it is set
+// once the window is shown.
+void ShowFocusAtOnce(QWidget* window) { window->setAttribute(Qt::WA_KeyboardFocusChange); }
+
+}  // namespace
+
+Wizard::Wizard(QSettings& settings, Prompts& prompts, DesktopActions& desktop, WizardPlaces places)
     : settings_(settings),
       prompts_(prompts),
+      desktop_(desktop),
       places_(std::move(places)),
       form1_(std::make_unique<Form1>()),
       form2_(std::make_unique<Form2>()),
@@ -51,7 +63,10 @@ Wizard::Wizard(QSettings& settings, Prompts& prompts, WizardPlaces places)
       form1_->Drive1->setDrive(form1_->Dir1->drive());
     }
     form1_->File1->setPath(folder());
+    showChosenFolder();
   });
+  connect(f1.FolderPath, &FolderPathBox::folderEntered, this, &Wizard::chooseTypedFolder);
+  connect(f1.Browse, &QPushButton::clicked, this, &Wizard::browseForFolder);
   connect(form2_->form2NextStep, &QPushButton::clicked, this, &Wizard::nextFromStep2);
   connect(form2_->Form2PrevStep, &QPushButton::clicked, this, &Wizard::previousFromStep2);
   connect(form3_->Form3Previous, &QPushButton::clicked, this, &Wizard::previousFromStep3);
@@ -59,8 +74,10 @@ Wizard::Wizard(QSettings& settings, Prompts& prompts, WizardPlaces places)
   // toggled, not clicked: a value set by the settings goes through the toggle as well.
   connect(form3_->Use_Zip_Files, &QCheckBox::toggled, this, &Wizard::toggleZipExclusions);
   connect(form5_->CmdQuit, &QPushButton::clicked, this, &Wizard::quitAfterRun);
+  connect(form5_->CmdOpenPage, &QPushButton::clicked, this, &Wizard::openPage);
 
   LoadSettings(*this, settings_);
+  showChosenFolder();
   FillRideTypeTable(rideTypes_);
   f1.Label2->setText(VersionText());
   f1.File1->setPath(folder());
@@ -72,12 +89,25 @@ Wizard::~Wizard() = default;
 void Wizard::start() { showOnly(form1_.get()); }
 
 void Wizard::showOnly(QWidget* window) {
+  QWidget* shown = nullptr;
+  for (QWidget* other :
+       {static_cast<QWidget*>(form1_.get()), static_cast<QWidget*>(form2_.get()),
+        static_cast<QWidget*>(form3_.get()), static_cast<QWidget*>(form5_.get())}) {
+    if (other != window && other->isVisible()) shown = other;
+  }
+  // The next window takes the place and size of the one it replaces, so the wizard stays
+  // where the user put it instead of jumping about the screen.
+  if (shown != nullptr) {
+    window->resize(shown->size().expandedTo(window->minimumSizeHint()));
+    window->move(shown->pos());
+  }
   for (QWidget* other :
        {static_cast<QWidget*>(form1_.get()), static_cast<QWidget*>(form2_.get()),
         static_cast<QWidget*>(form3_.get()), static_cast<QWidget*>(form5_.get())}) {
     if (other != window) other->hide();
   }
   window->show();
+  ShowFocusAtOnce(window);
   window->raise();
   window->activateWindow();
 }
@@ -85,6 +115,43 @@ void Wizard::showOnly(QWidget* window) {
 void Wizard::nextFromStep1() {
   form1_->File1->refresh();
   showOnly(form2_.get());
+}
+
+void Wizard::chooseTypedFolder() {
+  Form1& f1 = *form1_;
+  const QString typed = f1.FolderPath->text().trimmed();
+  QString wanted = QDir::fromNativeSeparators(typed);
+  // "~" is the home folder, as in a shell; a relative path starts at the chosen folder.
+  if (wanted == QLatin1String("~") || wanted.startsWith(QLatin1String("~/"))) {
+    wanted = QDir::homePath() + wanted.mid(1);
+  }
+  if (!typed.isEmpty() && QDir::isRelativePath(wanted)) {
+    wanted = QDir(f1.Dir1->path()).absoluteFilePath(wanted);
+  }
+  const std::string bytes = ToPathBytes(QDir::cleanPath(wanted));
+  if (typed.isEmpty() || !IsDirectory(bytes)) {
+    f1.FolderNote->setText(FileExists(bytes) ? tr("\"%1\" is a file, not a folder.").arg(typed)
+                                             : tr("There is no folder \"%1\".").arg(typed));
+    f1.FolderNote->show();
+    f1.FolderPath->setAccessibleDescription(f1.FolderNote->text());
+    return;
+  }
+  f1.Dir1->setPath(QDir::cleanPath(wanted));
+  // The same folder again changes nothing in the tree, but the box shows it tidied.
+  showChosenFolder();
+}
+
+void Wizard::browseForFolder() {
+  const QString chosen = desktop_.chooseFolder(form1_.get(), form1_->Dir1->path());
+  if (!chosen.isEmpty()) form1_->Dir1->setPath(chosen);
+}
+
+void Wizard::showChosenFolder() {
+  Form1& f1 = *form1_;
+  f1.FolderPath->setText(f1.Dir1->path());
+  f1.FolderNote->hide();
+  f1.FolderNote->clear();
+  f1.FolderPath->setAccessibleDescription(QString());
 }
 
 void Wizard::nextFromStep2() { showOnly(form3_.get()); }
@@ -129,6 +196,7 @@ void Wizard::runCatalogue() {
     // try again.
     prompts_.message(failure.what(), MessageIcon::kCritical);
     form5_->CmdQuit->setVisible(false);
+    form5_->CmdOpenPage->setVisible(false);
     showOnly(form3_.get());
   }
 }
@@ -161,6 +229,7 @@ void Wizard::showAbout() {
     });
   }
   about_->show();
+  ShowFocusAtOnce(about_);
   about_->raise();
   about_->activateWindow();
 }
@@ -173,6 +242,13 @@ void Wizard::quitAfterRun() {
   closeAllWindows();
 }
 
+void Wizard::openPage() {
+  if (page_.empty()) return;
+  if (!desktop_.openPage(FromPathBytes(page_))) {
+    prompts_.message("cannot open '" + page_ + "' in a browser", MessageIcon::kWarning);
+  }
+}
+
 void Wizard::closeAllWindows() {
   closing_ = true;
   if (about_) about_->close();
@@ -183,12 +259,38 @@ void Wizard::closeAllWindows() {
   emit allWindowsClosed();
 }
 
+bool Wizard::pressDefaultButton(QWidget* window, QKeyEvent* key) {
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  const bool plain = key->modifiers() == Qt::NoModifier ||
+                     (key->modifiers() == Qt::KeypadModifier && key->key() == Qt::Key_Enter);
+  if (!enter || !plain) return false;
+  // Only Return that no control took reaches the window: a focused button or the path box
+  // has handled its own.
+  for (QPushButton* button : window->findChildren<QPushButton*>()) {
+    if (button->isDefault() && button->isVisible() && button->isEnabled()) {
+      button->click();
+      return true;
+    }
+  }
+  return false;
+}
+
 bool Wizard::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+    return pressDefaultButton(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event)) ||
+           QObject::eventFilter(watched, event);
+  }
   if (event->type() != QEvent::Close || closing_) return QObject::eventFilter(watched, event);
-  // Closing any window from its frame ends the program as the Quit menu does, without saving;
-  // during a run it is refused, as all other input is.
   event->ignore();
-  if (!running_) QMetaObject::invokeMethod(this, &Wizard::quitWithoutSaving, Qt::QueuedConnection);
+  if (running_) return true;  // refused during a run, as all other input is
+  // The finished progress window's close box does what its Quit does: save, then end.
+  // Closing any other window from its frame ends the program as the Quit menu does, without
+  // saving.
+  if (watched == form5_.get() && form5_->CmdQuit->isVisible()) {
+    QMetaObject::invokeMethod(this, &Wizard::quitAfterRun, Qt::QueuedConnection);
+  } else {
+    QMetaObject::invokeMethod(this, &Wizard::quitWithoutSaving, Qt::QueuedConnection);
+  }
   return true;
 }
 
@@ -227,6 +329,14 @@ void Wizard::showProgress() {
 
 void Wizard::returnToFirstStep() { showOnly(form1_.get()); }
 
-void Wizard::offerQuit() { form5_->CmdQuit->setVisible(true); }
+void Wizard::offerQuit(const std::string& page) {
+  page_ = page;
+  form5_->CmdOpenPage->setVisible(true);
+  // A run that stopped on an unhandled option code names a page it did not write.
+  form5_->CmdOpenPage->setEnabled(FileExists(page_));
+  form5_->CmdQuit->setVisible(true);
+  // Return or Space quits straight away; Tab reaches Open Page.
+  form5_->CmdQuit->setFocus();
+}
 
 }  // namespace velodex

@@ -12,9 +12,11 @@
 #include "catalogue/ride_type_table.h"
 #include "catalogue/run_options.h"
 #include "ui/about_box.h"
+#include "ui/desktop_actions.h"
 #include "ui/progress_window.h"
 #include "ui/wizard_windows.h"
 
+class QKeyEvent;
 class QSettings;
 
 namespace velodex {
@@ -31,8 +33,9 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
   Q_OBJECT
  public:
   // Loads every window hidden, reads settings (group "settings") into the controls, fills the
-  // ride type table and points File1 at the chosen folder. Borrows settings and prompts.
-  Wizard(QSettings& settings, Prompts& prompts, WizardPlaces places);
+  // ride type table and points File1 at the chosen folder. Borrows settings, prompts and
+  // desktop.
+  Wizard(QSettings& settings, Prompts& prompts, DesktopActions& desktop, WizardPlaces places);
   ~Wizard() override;
 
   Form1& step1() const { return *form1_; }
@@ -47,6 +50,11 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
 
   // The handlers of the windows' events.
   void nextFromStep1();
+  // The folder typed in the path box, when it names a folder, becomes the chosen folder;
+  // otherwise a note under the box says so and nothing else changes.
+  void chooseTypedFolder();
+  // The system's folder dialog, starting at the chosen folder.
+  void browseForFolder();
   void nextFromStep2();
   void previousFromStep2();
   void previousFromStep3();
@@ -61,6 +69,8 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
   void quitWithoutSaving();
   // The progress window's Quit: saves the settings, then ends.
   void quitAfterRun();
+  // The progress window's Open Page: the page the run wrote, in the default browser.
+  void openPage();
   // Closes the progress window, steps 3, 2 and 1 in this order (and the about box), then
   // emits allWindowsClosed.
   void closeAllWindows();
@@ -81,7 +91,7 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
   // RunWindows.
   void showProgress() override;
   void returnToFirstStep() override;
-  void offerQuit() override;
+  void offerQuit(const std::string& page) override;
 
  signals:
   void allWindowsClosed();
@@ -92,9 +102,13 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
  private:
   void showOnly(QWidget* window);
   void runCatalogue();
+  void showChosenFolder();
+  // Return on a window clicks its default button, as it would in a dialog.
+  bool pressDefaultButton(QWidget* window, QKeyEvent* key);
 
   QSettings& settings_;
   Prompts& prompts_;
+  DesktopActions& desktop_;
   WizardPlaces places_;
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<Form2> form2_;
@@ -102,6 +116,7 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
   std::unique_ptr<form5> form5_;
   QPointer<frmAbout> about_;
   RideTypeTable rideTypes_;
+  std::string page_;  // the page the last completed run wrote
   bool skipPasswordQuestions_ = false;
   bool running_ = false;
   bool closing_ = false;

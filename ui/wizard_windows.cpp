@@ -1,5 +1,7 @@
 #include "ui/wizard_windows.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "ui/app_identity.h"
 
@@ -25,18 +28,42 @@ T* Named(T* widget, const char* name) {
   return widget;
 }
 
-// The buttons of a step, right-aligned at its foot.
+// The buttons of a step, right-aligned at its foot, reached by Tab in the order they stand.
+// A button that has the focus takes Return itself; elsewhere Return goes to the default.
 QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
   auto* row = new QHBoxLayout;
   row->addStretch(1);
-  for (QPushButton* button : buttons) row->addWidget(button);
+  QPushButton* previous = nullptr;
+  for (QPushButton* button : buttons) {
+    row->addWidget(button);
+    button->setAutoDefault(true);
+    if (previous != nullptr) QWidget::setTabOrder(previous, button);
+    previous = button;
+  }
   return row;
+}
+
+QAccessibleInterface* WizardWindowAccessibility(const QString& className, QObject* object) {
+  static const QStringList kPlainWindows = {QStringLiteral("velodex::Form2"),
+                                            QStringLiteral("velodex::Form3"),
+                                            QStringLiteral("velodex::form5")};
+  if (!object->isWidgetType() || !kPlainWindows.contains(className)) return nullptr;
+  return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
 }
 
 }  // namespace
 
+void AnnounceWindowsAsWindows() {
+  static const bool installed = [] {
+    QAccessible::installFactory(WizardWindowAccessibility);
+    return true;
+  }();
+  (void)installed;
+}
+
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Form1"));
+  AnnounceWindowsAsWindows();
   setWindowTitle(QString::fromLatin1(kApplicationTitle));
   setWindowIcon(ProgramIcon());
 
@@ -45,13 +72,29 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   About = Named(menuBar()->addAction(tr("&About")), "About");
 
   auto* central = new QWidget(this);
+  FolderPathLabel = Named(new QLabel(tr("Folder &path"), central), "FolderPathLabel");
+  FolderPath = Named(new FolderPathBox(central), "FolderPath");
+  FolderPath->setAccessibleName(tr("Folder path"));
+  FolderPathLabel->setBuddy(FolderPath);
+  Browse = Named(new QPushButton(tr("&Browse..."), central), "Browse");
+  Browse->setAutoDefault(true);
+  FolderNote = Named(new QLabel(central), "FolderNote");
+  FolderNote->setWordWrap(true);
+  QPalette warning = FolderNote->palette();
+  warning.setColor(QPalette::WindowText, QColor(0xb0, 0x1c, 0x1c));
+  FolderNote->setPalette(warning);
+  FolderNote->hide();
   Drive1 = Named(new DriveListBox(central), "Drive1");
+  Drive1->setAccessibleName(tr("Drive"));
   Dir1 = Named(new DirListBox(central), "Dir1");
+  Dir1->setAccessibleName(tr("Folder"));
   File1 = Named(new FileListBox(central), "File1");
+  File1->setAccessibleName(tr("Track designs in the folder"));
   File2 = Named(new FileListBox(central), "File2");
   File2->hide();
   Preview = Named(new LayoutPreview(central), "Preview");
   Preview->follow(File1);
+  Preview->setAccessibleName(tr("Layout of the selected design"));
   Label1 = Named(new QLabel(tr("Number of Rides to List at a time"), central), "Label1");
   Text1 = Named(new QLineEdit(QStringLiteral("10"), central), "Text1");
   Text1->setMaximumWidth(80);
@@ -59,6 +102,14 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   Label2 = Named(new QLabel(central), "Label2");
   Form1Next = Named(new QPushButton(tr("&Next Step"), central), "Form1Next");
   Form1Next->setDefault(true);
+  Form1Next->setAutoDefault(true);
+
+  auto* path = new QGridLayout;
+  path->addWidget(FolderPathLabel, 0, 0);
+  path->addWidget(FolderPath, 0, 1);
+  path->addWidget(Browse, 0, 2);
+  path->addWidget(FolderNote, 1, 1, 1, 2);
+  path->setColumnStretch(1, 1);
 
   auto* folders = new QGridLayout;
   folders->addWidget(Drive1, 0, 0);
@@ -80,15 +131,27 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   foot->addWidget(Form1Next);
 
   auto* layout = new QVBoxLayout(central);
+  layout->addLayout(path);
   layout->addLayout(folders, 1);
   layout->addLayout(pageSize);
   layout->addLayout(foot);
   setCentralWidget(central);
-  resize(840, 420);
+  // Tab follows the screen: the path row, the drive and folder column, the file list, then
+  // the page size and the foot.
+  for (auto [before, after] : {std::pair<QWidget*, QWidget*>{FolderPath, Browse},
+                               {Browse, Drive1},
+                               {Drive1, Dir1},
+                               {Dir1, File1},
+                               {File1, Text1},
+                               {Text1, Form1Next}}) {
+    setTabOrder(before, after);
+  }
+  resize(840, 440);
 }
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));
+  AnnounceWindowsAsWindows();
   setWindowTitle(tr("Step 2"));
   setWindowIcon(ProgramIcon());
 
@@ -112,6 +175,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
 
 Form3::Form3(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form3"));
+  AnnounceWindowsAsWindows();
   setWindowTitle(tr("Step 3"));
   setWindowIcon(ProgramIcon());
 
@@ -121,8 +185,10 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
   Label1 = Named(new QLabel(tr("Sort By"), Frame1), "Label1");
   SortBy = Named(new QComboBox(Frame1), "SortBy");
   SortBy->setEditable(true);
-  // A typed text is the sort field as it is; it does not join the list.
+  // A typed text is the sort field as it is: it does not join the list, and is neither
+  // completed nor re-capitalised to match an entry ("rating" stays "rating").
   SortBy->setInsertPolicy(QComboBox::NoInsert);
+  SortBy->setCompleter(nullptr);
   for (const char* field : kSortFields) SortBy->addItem(QString::fromLatin1(field));
   SortBy->setCurrentIndex(-1);
   SortBy->setEditText(QString());

@@ -25,12 +25,17 @@ namespace velodex {
 
 // Step 1, the program's main window: the folder (Drive1, Dir1, with the designs it holds in
 // File1), the page size (Text1), the version, and the File and About menus. File2 is the
-// folder scan's lister and is never shown.
+// folder scan's lister and is never shown. Above them, the chosen folder as an editable path
+// (FolderPath, with FolderNote for a path that names no folder) and Browse.
 class Form1 final : public QMainWindow {
   Q_OBJECT
  public:
   explicit Form1(QWidget* parent = nullptr);
 
+  QLabel* FolderPathLabel;
+  FolderPathBox* FolderPath;
+  QPushButton* Browse;
+  QLabel* FolderNote;
   DriveListBox* Drive1;
   DirListBox* Dir1;
   FileListBox* File1;
@@ -79,6 +84,10 @@ class Form3 final : public QWidget {
 inline constexpr std::array<const char*, 14> kSortFields = {
     "Rating", "File_Name", "Max_Speed", "Avg_Speed",       "Ride_Length", "PosGs", "NegGs",
     "LatGs",  "Invs",      "Drops",     "Max_Drop_Height", "Ex",          "Int",   "Na"};
+
+// Makes the wizard's plain windows known to assistive technology as windows (not as panels
+// inside one). Called by each window's constructor; installs once.
+void AnnounceWindowsAsWindows();
 
 // Selects or unselects one of two grouped option buttons. Unselecting leaves both unselected,
 // which an exclusive group would not allow, so the group is lifted for the moment.

@@ -68,10 +68,10 @@ class ScriptedPrompts final : public Prompts {
     MessageIcon icon;
   };
   std::vector<Message> messages;
-  std::vector<std::string> textPrompts;      // prompts asked through askText
-  std::vector<std::string> questions;        // texts asked through askYesNoCancel
+  std::vector<std::string> textPrompts;                 // prompts asked through askText
+  std::vector<std::string> questions;                   // texts asked through askYesNoCancel
   std::vector<std::optional<std::string>> textAnswers;  // consumed front first
-  std::vector<ReplaceAnswer> replaceAnswers;             // consumed front first
+  std::vector<ReplaceAnswer> replaceAnswers;            // consumed front first
 };
 
 // Records the run's window moves as "progress", "first step" and "quit".
@@ -79,7 +79,7 @@ class RecordingWindows final : public RunWindows {
  public:
   void showProgress() override { moves.push_back("progress"); }
   void returnToFirstStep() override { moves.push_back("first step"); }
-  void offerQuit() override { moves.push_back("quit"); }
+  void offerQuit(const std::string&) override { moves.push_back("quit"); }
 
   std::vector<std::string> moves;
 };

@@ -1,7 +1,7 @@
 // velodex-screenshot-tour OUTDIR WORKDIR: walks the wizard over the sample collection and
 // saves each window as a PNG in OUTDIR (step1.png, step2.png, step3.png, progress.png,
 // about.png), then prints the path of the page the run wrote. WORKDIR receives the samples
-// (WORKDIR/Tracks) and, in WORKDIR/.velodex, a catalogue and a settings file of its own, so
+// (under WORKDIR/Tracks) and, in WORKDIR/.velodex, a catalogue and a settings file of its own, so
 // the user's settings stay untouched. Run it on a display (scripts/screenshots uses Xvfb,
 // with WORKDIR as the home folder so the drive list starts there).
 #include <QApplication>
@@ -42,7 +42,8 @@ int Tour(const QString& out, const QString& work) {
   // The program's own files go in a hidden folder, which the folder list leaves out.
   const QString own = work + "/.velodex";
   QDir().mkpath(own);
-  const QString samples = work + "/Tracks";
+  // A long folder name, as players' collections have: the folder tree scrolls sideways.
+  const QString samples = work + "/Tracks/My Roller Coaster Track Designs Collected Over The Years";
   if (!QDir(samples).exists()) WriteSampleCollection(ToPathBytes(samples));
   const QString catalogue = own + "/velodex.mdb";
   QFile::remove(catalogue);
@@ -51,11 +52,14 @@ int Tour(const QString& out, const QString& work) {
   QSettings settings(own + "/settings.ini", QSettings::IniFormat);
 
   testing::RecordingPrompts prompts;
-  Wizard wizard(settings, prompts, {ToPathBytes(own), ToPathBytes(own + "/unknowns.txt")});
+  testing::RecordingDesktop desktop;
+  Wizard wizard(settings, prompts, desktop, {ToPathBytes(own), ToPathBytes(own + "/unknowns.txt")});
   wizard.start();
   Form1& step1 = wizard.step1();
   const QString folder = samples + "/loose";
-  step1.Dir1->setPath(folder);
+  // Typed into the path box and chosen with Return, as a person would paste it.
+  step1.FolderPath->setText(folder);
+  QTest::keyClick(step1.FolderPath, Qt::Key_Return);
   step1.Text1->setText("25");
   bool saved = Save(step1, out + "/step1.png", 2500);
 

@@ -204,42 +204,30 @@ class SettingsStoreTest : public QObject {
   }
 
   void sortButtonsFollowTheirTruthWords_data() {
-    QTest::addColumn<QString>("asc");
-    QTest::addColumn<QString>("desc");
-    QTest::addColumn<bool>("ascSelected");
-    QTest::addColumn<bool>("descSelected");
-    QTest::newRow("ascending") << "True"
-                               << "False" << true << false;
-    QTest::newRow("descending") << "False"
-                                << "True" << false << true;
-    QTest::newRow("both true: the later wins") << "True"
-                                               << "True" << false << true;
-    QTest::newRow("both false: neither") << "False"
-                                         << "False" << false << false;
-    QTest::newRow("number texts") << "1"
-                                  << "0" << true << false;
-    QTest::newRow("words in any case") << "TRUE"
-                                       << "false" << true << false;
-    // A text that is neither a truth word nor a number counts as the key's default.
-    QTest::newRow("unconvertible: defaults") << "maybe"
-                                             << "sometimes" << false << true;
-    QTest::newRow("unconvertible ascending alone") << "yes"
-                                                   << "False" << false << false;
-    QTest::newRow("empty texts: defaults") << ""
-                                           << "" << false << true;
+    // selected: which buttons the stored words leave selected. A text that is neither a truth
+    // word nor a number counts as the key's default.
+    Table({"asc", "desc", "selected"}, {{"ascending", "True", "False", "asc"},
+                                        {"descending", "False", "True", "desc"},
+                                        {"both true: the later wins", "True", "True", "desc"},
+                                        {"both false: neither", "False", "False", ""},
+                                        {"number texts", "1", "0", "asc"},
+                                        {"words in any case", "TRUE", "false", "asc"},
+                                        {"unconvertible: defaults", "maybe", "sometimes", "desc"},
+                                        {"unconvertible ascending alone", "yes", "False", ""},
+                                        {"empty texts: defaults", "", "", "desc"}});
   }
 
   void sortButtonsFollowTheirTruthWords() {
     QFETCH(QString, asc);
     QFETCH(QString, desc);
-    QFETCH(bool, ascSelected);
-    QFETCH(bool, descSelected);
+    QFETCH(QString, selected);
+    const bool ascSelected = selected == "asc";
     WizardBench bench;
     Store(bench.settings(), "SortAsc", asc);
     Store(bench.settings(), "SortDesc", desc);
     Wizard& wizard = bench.load();
     QCOMPARE(wizard.step3().SortAsc->isChecked(), ascSelected);
-    QCOMPARE(wizard.step3().SortDesc->isChecked(), descSelected);
+    QCOMPARE(wizard.step3().SortDesc->isChecked(), selected == "desc");
     // Only the ascending button is read: anything but it selected sorts descending.
     QCOMPARE(wizard.sortDescending(), !ascSelected);
   }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QTest>
+#include <list>
 #include <stdexcept>
 
 #include "catalogue/catalogue_database.h"
@@ -22,7 +23,7 @@ WizardBench::WizardBench() {
 Wizard& WizardBench::load() {
   settings_->sync();
   wizard_ = std::make_unique<Wizard>(
-      *settings_, prompts,
+      *settings_, prompts, desktop,
       WizardPlaces{ToPathBytes(databaseFolder()),
                    ToPathBytes(temp_.path() + QStringLiteral("/unknowns.txt"))});
   wizard_->start();
@@ -44,6 +45,19 @@ QStringList ShownWindows(const Wizard& wizard) {
     if (window->isVisible()) shown << window->objectName();
   }
   return shown;
+}
+
+void Table(const QStringList& columns, std::initializer_list<QStringList> rows) {
+  // Qt Test keeps the column names as given, so they must outlive the table.
+  static std::list<QByteArray> names;
+  for (const QString& column : columns) {
+    names.push_back(column.toLatin1());
+    QTest::addColumn<QString>(names.back().constData());
+  }
+  for (const QStringList& row : rows) {
+    QTestData& data = QTest::newRow(row.first().toLatin1().constData());
+    for (qsizetype i = 1; i < row.size(); ++i) data << row[i];
+  }
 }
 
 void ClickBox(QAbstractButton* box) {

@@ -7,11 +7,13 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/progress_display.h"
+#include "ui/desktop_actions.h"
 #include "ui/wizard.h"
 
 namespace velodex::testing {
@@ -41,6 +43,24 @@ class RecordingPrompts final : public Prompts {
   std::vector<std::string> questions;
 };
 
+// Answers the folder dialog as told and records the pages it was asked to open.
+class RecordingDesktop final : public DesktopActions {
+ public:
+  QString chooseFolder(QWidget*, const QString& start) override {
+    folderStarts << start;
+    return folderAnswer;
+  }
+  bool openPage(const QString& page) override {
+    openedPages << page;
+    return opens;
+  }
+
+  QString folderAnswer;
+  bool opens = true;
+  QStringList folderStarts;
+  QStringList openedPages;
+};
+
 // A temporary folder holding settings.ini, db/velodex.mdb (empty) and designs/.
 class WizardBench {
  public:
@@ -59,6 +79,7 @@ class WizardBench {
   QString settingsFile() const;
 
   RecordingPrompts prompts;
+  RecordingDesktop desktop;
 
  private:
   QTemporaryDir temp_;
@@ -68,6 +89,9 @@ class WizardBench {
 
 // The object names of the wizard windows shown now, of Form1, Form2, Form3 and form5.
 QStringList ShownWindows(const Wizard& wizard);
+
+// A Qt Test table of text columns: one row per entry, the row's name first, then its values.
+void Table(const QStringList& columns, std::initializer_list<QStringList> rows);
 
 // Clicks a check box or option button on its indicator, as the user would.
 void ClickBox(QAbstractButton* box);

