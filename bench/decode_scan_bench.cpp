@@ -11,12 +11,12 @@
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/file_lister.h"
-#include "catalogue/folder_scan.h"
 #include "catalogue/ride_type_table.h"
-#include "catalogue/run_context.h"
 #include "catalogue/track_design.h"
 #include "catalogue/track_layout.h"
 #include "report/layout_pictures.h"
+#include "run/folder_scan.h"
+#include "run/run_context.h"
 #include "tools/design_encoder.h"
 
 namespace velodex {
@@ -104,6 +104,7 @@ struct NullProgress final : ProgressDisplay {
   void setText(ProgressLabel, const std::string&) override {}
   std::string text(ProgressLabel) const override { return {}; }
   void repaint(ProgressLabel) override {}
+  void reportUnreadable(const std::string&, const std::string&) override {}
 };
 struct NullWindows final : RunWindows {
   void showProgress() override {}
@@ -138,11 +139,17 @@ void BM_ReadTrackFolder(benchmark::State& state) {
   NullPrompts prompts;
   RideTypeTable rideTypes;
   FillRideTypeTable(rideTypes);
-  bool skip = false;
-  const RunContext context{options,   runLister,    scanLister,
-                           progress,  windows,      prompts,
-                           rideTypes, scratch.path, scratch.path + "/unknowns.txt",
-                           skip};
+  RunSession session;
+  RunContext context{.setup = {.rideTypes = rideTypes,
+                               .databaseFolder = scratch.path,
+                               .unknownsLog = scratch.path + "/unknowns.txt"},
+                     .frontEnd = {.options = options,
+                                  .runLister = runLister,
+                                  .scanLister = scanLister,
+                                  .progress = progress,
+                                  .windows = windows,
+                                  .prompts = prompts,
+                                  .session = session}};
   CatalogueDatabase database;
   database.open(scratch.path + "/velodex.mdb");
   for (auto _ : state) {

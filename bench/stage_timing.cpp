@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "catalogue/catalogue_database.h"
-#include "catalogue/catalogue_run.h"
 #include "catalogue/error.h"
 #include "catalogue/file_lister.h"
 #include "catalogue/file_system.h"
 #include "catalogue/ride_type_table.h"
-#include "catalogue/run_context.h"
 #include "catalogue/run_options.h"
 #include "files/ride_type_folders.h"
 #include "report/ride_index_page.h"
 #include "report/simple_index_page.h"
+#include "run/catalogue_run.h"
+#include "run/run_context.h"
 
 namespace velodex::bench {
 namespace {
@@ -42,6 +42,7 @@ class TimingProgress final : public ProgressDisplay {
   }
   std::string text(ProgressLabel label) const override { return texts_[static_cast<int>(label)]; }
   void repaint(ProgressLabel) override {}
+  void reportUnreadable(const std::string&, const std::string&) override {}
 
   std::vector<std::pair<std::string, Clock::time_point>> marks;
 
@@ -81,17 +82,17 @@ void PrintStageTimes(const std::string& designsFolder, const std::string& databa
   QuietPrompts prompts;
   RideTypeTable rideTypes;
   FillRideTypeTable(rideTypes);
-  bool skipPasswordQuestions = false;
-  const RunContext context{options,
-                           runLister,
-                           scanLister,
-                           progress,
-                           windows,
-                           prompts,
-                           rideTypes,
-                           databaseFolder,
-                           JoinPath(scratch, "stage-unknowns.txt"),
-                           skipPasswordQuestions};
+  RunSession session;
+  RunContext context{.setup = {.rideTypes = rideTypes,
+                               .databaseFolder = databaseFolder,
+                               .unknownsLog = JoinPath(scratch, "stage-unknowns.txt")},
+                     .frontEnd = {.options = options,
+                                  .runLister = runLister,
+                                  .scanLister = scanLister,
+                                  .progress = progress,
+                                  .windows = windows,
+                                  .prompts = prompts,
+                                  .session = session}};
 
   sync();
   const Clock::time_point start = Clock::now();

@@ -1,8 +1,11 @@
 // Finding the catalogue: beside a writable program, else in the per-user data folder.
 #include "catalogue/catalogue_location.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "catalogue/error.h"
@@ -74,25 +77,17 @@ std::string ResolveCatalogueFolder(const std::string& programFolder) {
   }
   std::error_code ec;
   fs::create_directories(userFolder, ec);
-  if (ec) throw Error("cannot make the catalogue folder '" + userFolder + "': " + ec.message());
-  // Copy under a temporary name and rename, so an interrupted first start never leaves a
-  // half-copied catalogue that looks complete.
+  if (ec) throw FileError("make the catalogue folder", userFolder, ec);
+  // Written whole or not at all, so an interrupted first start never leaves a half-copied
+  // catalogue that looks complete. The copy is a new file of the user's, writable by them
+  // (the installed one may well be read-only): every run rewrites it.
   const std::string target = JoinPath(userFolder, kCatalogueFileName);
-  const std::string partial = target + ".partial";
-  fs::copy_file(installed, partial, fs::copy_options::overwrite_existing, ec);
-  // The copy takes the installed file's permissions, which may well be read-only; the
-  // user's catalogue is rewritten by every run.
-  if (!ec) {
-    fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
-                    ec);
-  }
-  if (!ec) fs::rename(partial, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(partial, ignored);
-    throw Error("cannot copy the empty catalogue '" + installed + "' to '" + target +
-                "': " + ec.message());
-  }
+  const std::string action = "copy the empty catalogue '" + installed + "' to";
+  std::ifstream in(installed, std::ios::binary);
+  if (!in) throw FileError(action, target, errno);
+  AtomicFile copy(target, action);
+  copy.Write(std::string(std::istreambuf_iterator<char>(in), {}));
+  copy.Commit(true);
   return userFolder;
 }
 

@@ -8,20 +8,16 @@
 #include <random>
 #include <utility>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <fcntl.h>
+#include "catalogue/native_file.h"
+
+#ifndef _WIN32
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace velodex {
 namespace fs = std::filesystem;
+using namespace native;
 
 namespace {
 
@@ -35,8 +31,6 @@ std::string FoldCase(std::string text) {
 // Files are written in large blocks: a page may hold tens of thousands of rows.
 constexpr size_t kWriteBufferSize = 64 * 1024;
 
-constexpr std::intptr_t kNoHandle = -1;
-
 // Six letters or digits for a temporary name, drawn afresh for each attempt.
 std::string RandomSuffix() {
   static constexpr char kLetters[] =
@@ -47,119 +41,6 @@ std::string RandomSuffix() {
   for (char& c : suffix) c = kLetters[pick(generator)];
   return suffix;
 }
-
-std::error_code LastError() {
-#ifdef _WIN32
-  return std::error_code(static_cast<int>(GetLastError()), std::system_category());
-#else
-  return std::error_code(errno, std::generic_category());
-#endif
-}
-
-// The few calls AtomicFile needs, one version per platform. Each answers with the system's
-// error (empty on success).
-#ifdef _WIN32
-std::wstring Wide(const std::string& path) { return fs::path(path).wstring(); }
-
-std::error_code CreateNewFile(const std::string& path, std::intptr_t& handle) {
-  HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError();
-  handle = reinterpret_cast<std::intptr_t>(h);
-  return {};
-}
-
-bool NameTaken(std::error_code error) {
-  return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
-}
-
-std::error_code WriteAll(std::intptr_t handle, const char* data, size_t size) {
-  while (size > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(reinterpret_cast<HANDLE>(handle), data, chunk, &written, nullptr)) {
-      return LastError();
-    }
-    data += written;
-    size -= written;
-  }
-  return {};
-}
-
-std::error_code SyncFile(std::intptr_t handle) {
-  return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) ? std::error_code() : LastError();
-}
-
-std::error_code CloseFile(std::intptr_t handle) {
-  return CloseHandle(reinterpret_cast<HANDLE>(handle)) ? std::error_code() : LastError();
-}
-
-std::error_code SetFilePermissions(std::intptr_t, fs::perms) {
-  // Windows files carry no POSIX permission bits; a new file is writable by its owner.
-  return {};
-}
-
-std::error_code RenameReplacing(const std::string& from, const std::string& to, bool sync) {
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0);
-  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags) ? std::error_code() : LastError();
-}
-
-void RemoveQuietly(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
-#else
-std::error_code CreateNewFile(const std::string& path, std::intptr_t& handle) {
-  // 0666 and the user's umask, as for any new file; O_EXCL never opens an existing name.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return LastError();
-  handle = fd;
-  return {};
-}
-
-bool NameTaken(std::error_code error) { return error.value() == EEXIST; }
-
-std::error_code WriteAll(std::intptr_t handle, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(static_cast<int>(handle), data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return {};
-}
-
-std::error_code SyncFile(std::intptr_t handle) {
-  return ::fsync(static_cast<int>(handle)) == 0 ? std::error_code() : LastError();
-}
-
-std::error_code CloseFile(std::intptr_t handle) {
-  return ::close(static_cast<int>(handle)) == 0 ? std::error_code() : LastError();
-}
-
-std::error_code SetFilePermissions(std::intptr_t handle, fs::perms permissions) {
-  return ::fchmod(static_cast<int>(handle), static_cast<mode_t>(permissions)) == 0
-             ? std::error_code()
-             : LastError();
-}
-
-std::error_code RenameReplacing(const std::string& from, const std::string& to, bool sync) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
-  if (sync) {
-    // The rename itself reaches the disk only with its folder.
-    const std::string folder = fs::path(to).parent_path().string();
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return LastError();
-    const std::error_code error = SyncFile(fd);
-    ::close(fd);
-    return error;
-  }
-  return {};
-}
-
-void RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
-#endif
 
 }  // namespace
 
@@ -235,13 +116,17 @@ void ForEachEntry(const std::string& folder, const std::function<void(const Fold
   if (folder.empty()) return;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code statusError;
-    // The entry's own kind, as the listing reports it: a link is never followed here.
-    const fs::file_type type = it->symlink_status(statusError).type();
+    // The entry's own kind, as the listing reports it (no further system call where the
+    // listing gives it): a link is never followed here.
+    std::error_code typeError;
     EntryKind kind = EntryKind::kOther;
-    if (type == fs::file_type::regular) kind = EntryKind::kFile;
-    if (type == fs::file_type::directory) kind = EntryKind::kFolder;
-    if (type == fs::file_type::symlink) kind = EntryKind::kLink;
+    if (it->is_symlink(typeError)) {
+      kind = EntryKind::kLink;
+    } else if (it->is_regular_file(typeError)) {
+      kind = EntryKind::kFile;
+    } else if (it->is_directory(typeError)) {
+      kind = EntryKind::kFolder;
+    }
     visit(FolderEntry{it->path().filename().string(), kind});
   }
 }
@@ -336,11 +221,35 @@ void AtomicFile::Commit(bool sync) {
   }
   const std::intptr_t handle = std::exchange(handle_, kNoHandle);
   if (std::error_code error = CloseFile(handle)) fail(error);
+  // Only a plain file or a link is ever replaced: a device, pipe or socket standing at the
+  // name is not ours to take away (and a folder refuses the rename by itself).
+  std::error_code statusError;
+  switch (fs::symlink_status(path_, statusError).type()) {
+    case fs::file_type::block:
+    case fs::file_type::character:
+    case fs::file_type::fifo:
+    case fs::file_type::socket:
+      fail(std::make_error_code(std::errc::file_exists));
+    default:
+      break;
+  }
   if (std::error_code error = RenameReplacing(temporary_, path_, sync)) fail(error);
   committed_ = true;
 }
 
 void AtomicFile::fail(std::error_code cause) const { throw FileError(action_, path_, cause); }
+
+void RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (std::error_code error = RenameNoReplace(from, to)) {
+    throw FileError("rename '" + from + "' to", to, error);
+  }
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code error;
+  fs::remove(path, error);
+  if (error) throw FileError("delete", path, error);
+}
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes, bool sync) {
   AtomicFile file(path);
@@ -355,7 +264,7 @@ void CopyFileAtomically(const std::string& from, const std::string& to) {
   std::ifstream in;
   if (!error) {
     in.open(from, std::ios::binary);
-    if (!in) error = LastError();
+    if (!in) error = std::error_code(errno, std::generic_category());
   }
   if (error) throw FileError(action, to, error);
   AtomicFile copy(to, action);

@@ -99,8 +99,9 @@ std::string FindFileIgnoringCase(const std::string& folder, const std::string& n
 // A file written under a new temporary name in its own folder (NAME.velodex-XXXXXX) and put
 // in place by commit, so that the name shows the old file or the whole new one, never a
 // part. The temporary name is always made new: no existing file is ever written through.
-// Commit renames over the name, replacing what stands there; a link there is replaced, not
-// followed. Without a commit, the destructor removes the temporary file. Every failure
+// Commit renames over the name, replacing a file or a link standing there (the link itself,
+// never what it points to); a device, pipe or socket there fails the commit with "File
+// exists". Without a commit, the destructor removes the temporary file. Every failure
 // throws FileError(action, path, cause).
 class AtomicFile {
  public:
@@ -138,6 +139,13 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, bool s
 // Copies from to to through an AtomicFile, the copy taking the source's permissions.
 // Throws FileError("copy 'FROM' to", to, cause) when either side fails.
 void CopyFileAtomically(const std::string& from, const std::string& to);
+
+// Renames from to to, never replacing anything that stands at to (a taken name fails with
+// "File exists"). Throws FileError("rename 'FROM' to", to, cause).
+void RenameWithoutReplacing(const std::string& from, const std::string& to);
+
+// Deletes the file at path when there is one. Throws FileError("delete", path, cause).
+void RemoveFile(const std::string& path);
 
 // The stand-in for the drive root "c:\": the user's home folder on POSIX, C:\ on Windows.
 std::string DriveRoot();

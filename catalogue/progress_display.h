@@ -22,6 +22,9 @@ class ProgressDisplay {
   virtual std::string text(ProgressLabel label) const = 0;
   // Shows the label's current text at once.
   virtual void repaint(ProgressLabel label) = 0;
+  // A listed design that could not be read (cause in the system's words). It keeps its name
+  // and gets no catalogue row; the run goes on.
+  virtual void reportUnreadable(const std::string& path, const std::string& cause) = 0;
 };
 
 enum class MessageIcon { kNone, kInformation, kWarning, kCritical };

@@ -5,7 +5,10 @@
 // accepted (see kLongestAcceptableFile).
 #include "catalogue/track_design.h"
 
+#include <cerrno>
 #include <cstddef>
+
+#include "catalogue/file_system.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -37,43 +40,66 @@ long ReadSome(int fd, uint8_t* buffer, size_t size) {
 #endif
 }
 
+// The returned count of a file that holds more than the buffer.
+constexpr long kTooLong = -1;
+
+// Why a file that opened is no file to read: a folder, or something else that is not a
+// plain file (a pipe, a device).
+std::error_code NotAPlainFile(bool isFolder) {
+  return std::make_error_code(isFolder ? std::errc::is_a_directory : std::errc::not_supported);
+}
+
 // Reads up to capacity bytes of the file at path into buffer with unbuffered system calls,
-// so loading a design allocates nothing. Returns the count read, or -1 when the file cannot
-// be opened or read, is not a regular file, or holds more than capacity bytes.
-long ReadWholeFile(const std::string& path, uint8_t* buffer, size_t capacity) {
+// so loading a design allocates nothing. Returns the count read, or kTooLong when the file
+// holds more than capacity bytes; sets error when the file cannot be opened or read or is
+// not a plain file.
+long ReadWholeFile(const std::string& path, uint8_t* buffer, size_t capacity,
+                   std::error_code& error) {
 #ifdef _WIN32
   int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
-  if (fd < 0) return -1;
-  struct _stat64 info;
+  if (fd < 0) {
+    error = std::error_code(errno, std::generic_category());
+    return 0;
+  }
+  struct _stat64 info {};
   if (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+    error = NotAPlainFile((info.st_mode & _S_IFMT) == _S_IFDIR);
     _close(fd);
-    return -1;
+    return 0;
   }
 #else
   // Non-blocking so that a stray FIFO named like a design cannot hang the scan.
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    error = std::error_code(errno, std::generic_category());
+    return 0;
+  }
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(fd, &info) != 0) {
+    error = std::error_code(errno, std::generic_category());
     close(fd);
-    return -1;
+    return 0;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = NotAPlainFile(S_ISDIR(info.st_mode));
+    close(fd);
+    return 0;
   }
 #endif
   // Fill the buffer, then ask for one byte more: an over-long file shows itself without
   // being read to its end, and nothing is ever written past the buffer.
   size_t total = 0;
-  bool failed = false;
   bool tooLong = false;
   while (total < capacity) {
     const long got = ReadSome(fd, buffer + total, capacity - total);
-    if (got < 0) failed = true;
+    if (got < 0) error = std::error_code(errno, std::generic_category());
     if (got <= 0) break;
     total += static_cast<size_t>(got);
   }
-  if (!failed && total == capacity) {
+  if (!error && total == capacity) {
     uint8_t probe;
     const long got = ReadSome(fd, &probe, 1);
-    failed = got < 0;
+    if (got < 0) error = std::error_code(errno, std::generic_category());
     tooLong = got > 0;
   }
 #ifdef _WIN32
@@ -81,8 +107,7 @@ long ReadWholeFile(const std::string& path, uint8_t* buffer, size_t capacity) {
 #else
   close(fd);
 #endif
-  if (failed || tooLong) return -1;
-  return static_cast<long>(total);
+  return tooLong ? kTooLong : static_cast<long>(total);
 }
 
 // Rounds the double-precision result of a product or quotient once to single precision.
@@ -142,18 +167,16 @@ bool DecodeTrackDesignBytes(std::span<const uint8_t> file, DecodedDesign& out) {
   return true;
 }
 
-bool DecodeTrackDesign(const std::string& path, DecodedDesign& out) {
+DesignReading DecodeTrackDesign(const std::string& path, DecodedDesign& out) {
   out.length = 0;
   uint8_t file[kLongestAcceptableFile];
-  const long length = ReadWholeFile(path, file, sizeof file);
-  if (length < 0) return false;
-  return DecodeTrackDesignBytes(std::span<const uint8_t>(file, static_cast<size_t>(length)), out);
-}
-
-std::optional<DecodedDesign> DecodeTrackDesign(const std::string& path) {
-  DecodedDesign design;
-  if (!DecodeTrackDesign(path, design)) return std::nullopt;
-  return design;
+  std::error_code error;
+  const long length = ReadWholeFile(path, file, sizeof file, error);
+  if (error) return {DesignVerdict::kUnreadable, error};
+  if (length == kTooLong) return {DesignVerdict::kRejected, {}};
+  const bool accepted =
+      DecodeTrackDesignBytes(std::span<const uint8_t>(file, static_cast<size_t>(length)), out);
+  return {accepted ? DesignVerdict::kAccepted : DesignVerdict::kRejected, {}};
 }
 
 DesignStats ExtractDesignStats(const DecodedDesign& design) {
@@ -181,11 +204,6 @@ DesignStats ExtractDesignStats(const DecodedDesign& design) {
   return stats;
 }
 
-std::string BadDesignName(const std::string& fileName) {
-  // A name of fewer than three characters loses all of them ("ab" becomes "bad"), the same
-  // as a name of exactly three; listed designs always end in ".td4", so this only guards.
-  const size_t keep = fileName.size() >= 3 ? fileName.size() - 3 : 0;
-  return fileName.substr(0, keep) + "bad";
-}
+std::string BadDesignName(const std::string& fileName) { return ReplaceEnding(fileName, "bad"); }
 
 }  // namespace velodex

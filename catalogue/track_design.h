@@ -5,9 +5,9 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
+#include <system_error>
 
 namespace velodex {
 
@@ -40,20 +40,30 @@ struct DesignStats {
   float rating = 0;
 };
 
+// What reading a design file found.
+enum class DesignVerdict {
+  kAccepted,    // decoded to an accepted length
+  kRejected,    // read and found wanting: not a design
+  kUnreadable,  // could not be opened or read, or is no plain file: nothing is known of it
+};
+
+struct DesignReading {
+  DesignVerdict verdict;
+  std::error_code cause;  // why the file could not be read (kUnreadable only)
+};
+
 // Decodes the body of a whole file already in memory into out (which is reused from design
 // to design without clearing). Returns false when the file is rejected: shorter than its
 // trailer, a literal run past the first trailer byte, more than 8,199 decoded bytes, or a
 // decoded length other than 8,198 or 8,058.
 bool DecodeTrackDesignBytes(std::span<const uint8_t> file, DecodedDesign& out);
 
-// Loads the file at path and decodes it as above. Returns false when the file is rejected
-// or cannot be read. A file longer than 16,400 bytes could only decode past every accepted
-// length, so it is rejected without being read: no length, however far past what 16-bit
-// positions could address, is ever walked or loaded.
-bool DecodeTrackDesign(const std::string& path, DecodedDesign& out);
-
-// Convenience form that allocates its own buffer.
-std::optional<DecodedDesign> DecodeTrackDesign(const std::string& path);
+// Loads the file at path and decodes it as above: accepted, rejected, or unreadable with
+// the system's cause (open or read failed, or not a plain file; a folder gives "Is a
+// directory"). A file longer than 16,400 bytes could only decode past every accepted length,
+// so it is rejected without being read: no length, however far past what 16-bit positions
+// could address, is ever walked or loaded.
+DesignReading DecodeTrackDesign(const std::string& path, DecodedDesign& out);
 
 // Reads the statistics from the fixed offsets of an accepted design.
 DesignStats ExtractDesignStats(const DecodedDesign& design);

@@ -1,7 +1,6 @@
 // velodex-cli: one catalogue run from the command line, with the same core as the wizard.
 // Exit status: 0 completed, 1 the run ended on one of its own messages, 2 usage, 3 failure.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -9,11 +8,11 @@
 #include <string>
 
 #include "catalogue/catalogue_location.h"
-#include "catalogue/catalogue_run.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
 #include "catalogue/ride_type_table.h"
 #include "cli/terminal_front_end.h"
+#include "run/catalogue_run.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -110,8 +109,7 @@ int main(int argc, char** argv) {
   auto* zip = app.add_flag("--zip", options.zip,
                            "Catalogue the designs inside the folder's zip archives instead of "
                            "its loose designs");
-  app.add_flag("--separate", options.separate,
-               "Write a ride index and one page set per ride type");
+  app.add_flag("--separate", options.separate, "Write a ride index and one page set per ride type");
   auto* copy = app.add_flag("--copy", options.copy,
                             "Copy each design into a folder named after its ride type");
   zip->excludes(hyperlinks);
@@ -143,13 +141,20 @@ int main(int argc, char** argv) {
   DirectoryLister runLister;
   DirectoryLister scanLister;
   RideTypeTable rideTypes;
-  bool skipPasswordQuestions = false;
+  RunSession session;
   try {
     FillRideTypeTable(rideTypes);
     if (databaseDir.empty()) databaseDir = ResolveCatalogueFolder(ProgramFolder());
-    const RunContext context{options,  runLister, scanLister,  progress,
-                             windows,  prompts,   rideTypes,   databaseDir,
-                             unknownsLog, skipPasswordQuestions};
+    RunContext context{.setup = {.rideTypes = rideTypes,
+                                 .databaseFolder = databaseDir,
+                                 .unknownsLog = unknownsLog},
+                       .frontEnd = {.options = options,
+                                    .runLister = runLister,
+                                    .scanLister = scanLister,
+                                    .progress = progress,
+                                    .windows = windows,
+                                    .prompts = prompts,
+                                    .session = session}};
     const RunOutcome outcome = RunCatalogue(context);
     progress.finish();
     if (outcome == RunOutcome::kEmptyFolder) return kRunMessage;

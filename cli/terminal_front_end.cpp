@@ -56,6 +56,12 @@ void TerminalProgress::drawLine() {
   lineOpen_ = true;
 }
 
+void TerminalProgress::reportUnreadable(const std::string& path, const std::string& cause) {
+  finish();
+  std::fprintf(terminal_, "velodex-cli: cannot read design '%s': %s\n", path.c_str(),
+               cause.c_str());
+}
+
 void TerminalProgress::finish() {
   if (lineOpen_) {
     std::fputc('\n', terminal_);

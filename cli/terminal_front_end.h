@@ -23,6 +23,8 @@ class TerminalProgress final : public ProgressDisplay {
   void setText(ProgressLabel label, const std::string& text) override;
   std::string text(ProgressLabel label) const override;
   void repaint(ProgressLabel label) override;
+  // "velodex-cli: cannot read design 'PATH': CAUSE" on standard error.
+  void reportUnreadable(const std::string& path, const std::string& cause) override;
   // Ends the updating line so that what follows starts on a fresh line.
   void finish();
 

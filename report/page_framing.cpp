@@ -1,11 +1,9 @@
 // Page file, page head and foot, link lines and cell texts shared by every report page.
 #include "report/page_framing.h"
 
-#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 #include "catalogue/error.h"
@@ -17,9 +15,6 @@
 
 namespace velodex {
 namespace {
-
-// Pages are written in large blocks: a run may write tens of thousands of rows.
-constexpr size_t kPageBufferSize = 64 * 1024;
 
 // The largest number of significant digits a cell shows.
 constexpr size_t kSignificantDigits = 7;
@@ -84,39 +79,20 @@ std::string FormatDecimal(Number value) {
 
 }  // namespace
 
-PageFile::PageFile(std::string path) : path_(std::move(path)), buffer_(new char[kPageBufferSize]) {
-  file_.reset(std::fopen(path_.c_str(), "wb"));
-  if (!file_) fail(errno);
-  std::setvbuf(file_.get(), buffer_.get(), _IOFBF, kPageBufferSize);
-}
+PageFile::PageFile(std::string path) : file_(std::move(path), "write page") {}
 
 PageFile::~PageFile() = default;
 
-void PageFile::write(std::string_view text) {
-  if (text.empty()) return;
-  if (!file_) fail(EBADF);
-  if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) fail(errno);
-}
+void PageFile::write(std::string_view text) { file_.Write(text); }
 
 void PageFile::writeLine(std::string_view text) {
   write(text);
   write("\r\n");
 }
 
-void PageFile::close() {
-  if (!file_) return;
-  std::FILE* file = file_.release();
-  int errorNumber = 0;
-  if (std::fflush(file) != 0) errorNumber = errno;
-  if (errorNumber == 0 && std::ferror(file)) errorNumber = EIO;
-  if (std::fclose(file) != 0 && errorNumber == 0) errorNumber = errno;
-  if (errorNumber != 0) fail(errorNumber);
-}
-
-void PageFile::fail(int errorNumber) const {
-  throw Error("cannot write page '" + path_ +
-              "': " + std::strerror(errorNumber != 0 ? errorNumber : EIO));
-}
+// A page is the program's own output, read again by nothing but a browser: no sync to the
+// disk for each of the thousands a run may write.
+void PageFile::close() { file_.Commit(false); }
 
 void WritePageHead(PageFile& page, const RunOptions& options, std::string_view title) {
   page.writeLine("<html>");

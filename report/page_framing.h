@@ -4,12 +4,11 @@
 // Every line ends in CR LF; nothing written is escaped or altered.
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "catalogue/catalogue_database.h"
+#include "catalogue/file_system.h"
 #include "catalogue/run_options.h"
 
 namespace velodex {
@@ -17,13 +16,13 @@ namespace velodex {
 // The fixed address of the program's home page, the target of every page's credit link.
 inline constexpr const char* kHomePageAddress = "https://velodex.example.org/";
 
-// An output page: created (or emptied) when constructed, written through a buffer, closed
-// by close(). Throws Error "cannot write page '<path>': <cause>" when the file cannot be
-// created, a write fails or the close finds a failed write. Lines written stay on disk.
+// An output page, written whole or not at all: the lines go to a new file beside it, which
+// close() puts in place of whatever stood at the page's name. Throws Error "cannot write
+// page '<path>': <cause>" when the file cannot be made, a write fails or the close fails.
 class PageFile {
  public:
   explicit PageFile(std::string path);
-  // Closes a page left open (after an error) without reporting anything further.
+  // A page left open (after an error) is dropped; an earlier page of that name stays.
   ~PageFile();
   PageFile(const PageFile&) = delete;
   PageFile& operator=(const PageFile&) = delete;
@@ -32,21 +31,13 @@ class PageFile {
   void write(std::string_view text);
   // Appends text and ends the line with CR LF.
   void writeLine(std::string_view text);
-  // Flushes and closes the file; throws Error if any write failed or the close fails.
+  // Writes out the page and puts it in place; throws Error if that fails.
   void close();
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return file_.path(); }
 
  private:
-  [[noreturn]] void fail(int errorNumber) const;
-
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  std::string path_;
-  // Declared before file_ so the buffer outlives the stream that writes through it.
-  std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<std::FILE, Closer> file_;
+  AtomicFile file_;
 };
 
 // Writes "<html>" through the heading row: the title line, the table start and one heading

@@ -53,7 +53,7 @@ void LayoutPreview::follow(FileListBox* list) {
 
 void LayoutPreview::showDesign(const QString& path) {
   DecodedDesign design;
-  if (!DecodeTrackDesign(ToPathBytes(path), design)) {
+  if (DecodeTrackDesign(ToPathBytes(path), design).verdict != DesignVerdict::kAccepted) {
     plan_.reset();
     profile_.clear();
     Facts->setText(tr("Not a track design that can be read"));

@@ -40,11 +40,18 @@ form5::form5(QWidget* parent) : QWidget(parent) {
   CmdQuit->setVisible(false);
   CmdQuit->setDefault(true);
   CmdQuit->setAutoDefault(true);
+  Unreadable = new QLabel(this);
+  Unreadable->setObjectName(QStringLiteral("Unreadable"));
+  Unreadable->setWordWrap(true);
+  Unreadable->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  Unreadable->setTextFormat(Qt::PlainText);
+  Unreadable->setVisible(false);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Label3);
   layout->addWidget(Label2);
   layout->addWidget(Label1);
+  layout->addWidget(Unreadable);
   layout->addStretch(1);
   auto* foot = new QHBoxLayout;
   foot->addStretch(1);
@@ -83,6 +90,21 @@ void form5::repaint(ProgressLabel label) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     sinceEvents_.restart();
   }
+}
+
+void form5::reportUnreadable(const std::string& path, const std::string& cause) {
+  if (Unreadable->isHidden()) {
+    Unreadable->setText(tr("Not read (left as they are):"));
+    Unreadable->setVisible(true);
+  }
+  Unreadable->setText(Unreadable->text() + QLatin1Char('\n') + FromPathBytes(path) +
+                      QStringLiteral(": ") + FromPathBytes(cause));
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void form5::clearUnreadable() {
+  Unreadable->clear();
+  Unreadable->setVisible(false);
 }
 
 }  // namespace velodex

@@ -24,6 +24,8 @@ class form5 final : public QWidget, public ProgressDisplay {
   QLabel* Label1;            // the current item
   QPushButton* CmdOpenPage;  // beside Quit: opens the page the run wrote
   QPushButton* CmdQuit;
+  // Beside the run's labels: the designs a run could not read, shown once there is one.
+  QLabel* Unreadable;
 
   // Texts come back exactly as set, whatever bytes they hold.
   void setText(ProgressLabel label, const std::string& text) override;
@@ -31,6 +33,10 @@ class form5 final : public QWidget, public ProgressDisplay {
   // Paints the label now and lets the window system's paint and housekeeping events through
   // (never user input), so the window neither goes blank nor "not responding" during a run.
   void repaint(ProgressLabel label) override;
+  // Adds "PATH: CAUSE" to the Unreadable list and shows it at once.
+  void reportUnreadable(const std::string& path, const std::string& cause) override;
+  // Empties and hides the Unreadable list (a new run starts).
+  void clearUnreadable();
 
  private:
   QLabel* labelFor(ProgressLabel label) const;

@@ -15,8 +15,8 @@
 #include <exception>
 
 #include "catalogue/catalogue_location.h"
-#include "catalogue/catalogue_run.h"
 #include "catalogue/file_system.h"
+#include "run/catalogue_run.h"
 #include "ui/app_identity.h"
 #include "ui/qt_text.h"
 #include "ui/settings_store.h"
@@ -177,16 +177,16 @@ void Wizard::runCatalogue() {
     const std::string databaseFolder = places_.databaseFolder.empty()
                                            ? ResolveCatalogueFolder(ProgramFolder())
                                            : places_.databaseFolder;
-    const RunContext context{*this,
-                             *form1_->File1,
-                             *form1_->File2,
-                             *form5_,
-                             *this,
-                             prompts_,
-                             rideTypes_,
-                             databaseFolder,
-                             places_.unknownsLog,
-                             skipPasswordQuestions_};
+    RunContext context{.setup = {.rideTypes = rideTypes_,
+                                 .databaseFolder = databaseFolder,
+                                 .unknownsLog = places_.unknownsLog},
+                       .frontEnd = {.options = *this,
+                                    .runLister = *form1_->File1,
+                                    .scanLister = *form1_->File2,
+                                    .progress = *form5_,
+                                    .windows = *this,
+                                    .prompts = prompts_,
+                                    .session = session_}};
     RunCatalogue(context);
     running_ = false;
   } catch (const std::exception& failure) {
@@ -322,6 +322,7 @@ bool Wizard::copyTracksToSubdirectory() const {
 }
 
 void Wizard::showProgress() {
+  form5_->clearUnreadable();
   showOnly(form5_.get());
   // Drawn now: the run hands events over only when a label is repainted.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -11,6 +11,7 @@
 #include "catalogue/progress_display.h"
 #include "catalogue/ride_type_table.h"
 #include "catalogue/run_options.h"
+#include "run/run_context.h"
 #include "ui/about_box.h"
 #include "ui/desktop_actions.h"
 #include "ui/progress_window.h"
@@ -117,7 +118,7 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
   QPointer<frmAbout> about_;
   RideTypeTable rideTypes_;
   std::string page_;  // the page the last completed run wrote
-  bool skipPasswordQuestions_ = false;
+  RunSession session_;
   bool running_ = false;
   bool closing_ = false;
 };

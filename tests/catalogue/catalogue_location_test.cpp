@@ -132,27 +132,21 @@ TEST_F(ResolveCatalogueFolderTest, UserDataFolderFollowsXdgDataHomeOnlyWhenAbsol
   }
 }
 
-TEST_F(ResolveCatalogueFolderTest, NoCatalogueAnywhereFailsNamingTheFolders) {
-  const std::string program = Program("bin");
-  try {
-    ResolveCatalogueFolder(program);
-    FAIL() << "expected an Error";
-  } catch (const Error& error) {
-    const std::string message = error.what();
-    EXPECT_NE(message.find(program), std::string::npos) << message;
-    EXPECT_NE(message.find(user_), std::string::npos) << message;
-  }
-  EXPECT_FALSE(fs::exists(user_));
-}
-
-TEST_F(ResolveCatalogueFolderTest, UserFolderThatCannotBeMadeFailsNamingIt) {
-  const std::string program = Program("bin", {{"bin/share/velodex.mdb", "empty"}});
-  WriteFile(temp_ / "data", "a file where the data folder should be");
-  try {
-    ResolveCatalogueFolder(program);
-    FAIL() << "expected an Error";
-  } catch (const Error& error) {
-    EXPECT_NE(std::string(error.what()).find(user_), std::string::npos) << error.what();
+TEST_F(ResolveCatalogueFolderTest, FailuresNameTheFoldersAndTouchNothing) {
+  // No catalogue anywhere; then a file where the data folder should be.
+  const std::string bare = Program("bare");
+  const std::string shipped = Program("bin", {{"bin/share/velodex.mdb", "empty"}});
+  for (const std::string& program : {bare, shipped}) {
+    try {
+      ResolveCatalogueFolder(program);
+      ADD_FAILURE() << "expected an Error";
+    } catch (const Error& error) {
+      const std::string message = error.what();
+      EXPECT_NE(message.find(user_), std::string::npos) << message;
+      EXPECT_EQ(message.find(program) != std::string::npos, program == bare) << message;
+    }
+    EXPECT_FALSE(fs::exists(user_));
+    WriteFile(temp_ / "data", "a file where the data folder should be");
   }
   EXPECT_EQ(ReadFile(temp_ / "data"), "a file where the data folder should be");
 }

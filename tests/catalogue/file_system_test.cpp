@@ -11,7 +11,6 @@
 #include <tuple>
 
 #include "catalogue/error.h"
-#include "catalogue/file_lister.h"
 #include "tests/support/test_support.h"
 
 namespace velodex {
@@ -27,43 +26,22 @@ TEST(MatchesPattern, MatchesWildcardsWithoutRegardToCase) {
     const char* pattern;
     bool matches;
   };
+  // clang-format off
   const Case cases[] = {
-      {"Loop.td4", "*.td4", true},
-      {"LOOP.TD4", "*.td4", true},
-      {"loop.Td4", "*.TD4", true},
-      {"loop.td40", "*.td4", false},
-      {"loop.td4.bak", "*.td4", false},
-      {".td4", "*.td4", true},
-      {"td4", "*.td4", false},
-      {"a.zip", "*.zip", true},
-      {"a.zip", "*.td4", false},
-      {"anything", "*.*", true},
-      {"any.thing", "*.*", true},
-      {"ab.td4", "a?.td4", true},
+      {"Loop.td4", "*.td4", true},      {"LOOP.TD4", "*.td4", true},
+      {"loop.Td4", "*.TD4", true},      {"loop.td40", "*.td4", false},
+      {"loop.td4.bak", "*.td4", false}, {".td4", "*.td4", true},
+      {"td4", "*.td4", false},          {"a.zip", "*.zip", true},
+      {"a.zip", "*.td4", false},        {"anything", "*.*", true},
+      {"any.thing", "*.*", true},       {"ab.td4", "a?.td4", true},
       {"abc.td4", "a?.td4", false},
       {"aaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*b", true},
       {"aaaaaaaaaaaaaaaaaaaaaaaa", "*a*a*a*a*a*b", false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
   }
-}
-
-TEST(PathTests, TellFilesFoldersAndMissingPathsApart) {
-  TempFolder temp;
-  WriteFile(temp / "file.td4", "x");
-  fs::create_directory(temp / "folder");
-  fs::create_symlink(temp / "nowhere", temp / "dangling");
-  EXPECT_TRUE(FileExists(temp / "file.td4"));
-  EXPECT_FALSE(FileExists(temp / "folder"));
-  EXPECT_FALSE(FileExists(temp / "missing"));
-  EXPECT_FALSE(FileExists(temp / "dangling"));
-  EXPECT_FALSE(FileExists(""));
-  EXPECT_TRUE(IsDirectory(temp / "folder"));
-  EXPECT_FALSE(IsDirectory(temp / "file.td4"));
-  EXPECT_FALSE(IsDirectory(temp / "missing"));
-  EXPECT_FALSE(IsDirectory(""));
-  EXPECT_FALSE(IsDirectory(temp / "file.td4/below"));
 }
 
 TEST(FileError, NamesTheActionThePathAndTheCause) {
@@ -87,62 +65,43 @@ TEST(ReplaceEnding, ReplacesTheLastThreeCharacters) {
   }
 }
 
-// One folder of every kind of entry, links included.
-struct MixedFolder {
-  MixedFolder() {
-    WriteFile(temp / "b.TD4", "x");
-    WriteFile(temp / "a.td4", "x");
-    WriteFile(temp / "readme.txt", "x");
-    fs::create_directory(temp / "folder.td4");
-    fs::create_symlink(temp / "a.td4", temp / "link.td4");
-    fs::create_symlink(temp / "folder.td4", temp / "linkedfolder.td4");
-    fs::create_symlink(temp / "nowhere", temp / "dangling.td4");
-    mkfifo((temp / "pipe.td4").c_str(), 0600);
-  }
-  TempFolder temp;
-};
-
 TEST(ForEachEntry, ReportsLinksAsLinksWithoutFollowingThem) {
-  MixedFolder m;
-  std::map<std::string, EntryKind> kinds;
-  std::vector<std::string> readable;
-  ForEachEntry(m.temp.path(), [&](const FolderEntry& entry) {
-    kinds[entry.name] = entry.kind;
-    if (IsReadableFileEntry(m.temp.path(), entry)) readable.push_back(entry.name);
-  });
-  EXPECT_EQ(kinds, (std::map<std::string, EntryKind>{{"a.td4", EntryKind::kFile},
-                                                     {"b.TD4", EntryKind::kFile},
-                                                     {"dangling.td4", EntryKind::kLink},
-                                                     {"folder.td4", EntryKind::kFolder},
-                                                     {"link.td4", EntryKind::kLink},
-                                                     {"linkedfolder.td4", EntryKind::kLink},
-                                                     {"pipe.td4", EntryKind::kOther},
-                                                     {"readme.txt", EntryKind::kFile}}));
-  std::sort(readable.begin(), readable.end());
-  EXPECT_EQ(readable, (std::vector<std::string>{"a.td4", "b.TD4", "link.td4", "readme.txt"}));
-}
-
-TEST(ListMatchingFiles, ListsReadableFilesSortedByName) {
-  MixedFolder m;
-  EXPECT_EQ(ListMatchingFiles(m.temp.path(), "*.td4"),
-            (std::vector<std::string>{"a.td4", "b.TD4", "link.td4"}));
-  EXPECT_TRUE(ListMatchingFiles(m.temp / "missing", "*.td4").empty());
-}
-
-TEST(DirectoryLister, SeesTheFolderAsItIsAfterARefresh) {
   TempFolder temp;
-  DirectoryLister lister;
-  lister.setPath(temp.path());
-  lister.setPattern("*.td4");
-  EXPECT_EQ(lister.count(), 0);
-  WriteFile(temp / "new.td4", "x");
-  lister.refresh();
-  ASSERT_EQ(lister.count(), 1);
-  EXPECT_EQ(lister.name(0), "new.td4");
-  EXPECT_EQ(lister.name(1), "");
-  EXPECT_EQ(lister.path(), temp.path());
-  lister.setPattern("*.zip");
-  EXPECT_EQ(lister.count(), 0);
+  WriteFile(temp / "b.TD4", "x");
+  WriteFile(temp / "a.td4", "x");
+  WriteFile(temp / "readme.txt", "x");
+  fs::create_directory(temp / "folder.td4");
+  fs::create_symlink(temp / "a.td4", temp / "link.td4");
+  fs::create_symlink(temp / "folder.td4", temp / "linkedfolder.td4");
+  fs::create_symlink(temp / "nowhere", temp / "dangling.td4");
+  mkfifo((temp / "pipe.td4").c_str(), 0600);
+  struct Seen {
+    EntryKind kind;
+    bool readable, fileExists, isDirectory;
+    bool operator==(const Seen&) const = default;
+  };
+  using enum EntryKind;
+  // clang-format off
+  const std::map<std::string, Seen> expected = {
+      {"a.td4", {kFile, true, true, false}},          {"b.TD4", {kFile, true, true, false}},
+      {"readme.txt", {kFile, true, true, false}},     {"link.td4", {kLink, true, true, false}},
+      {"folder.td4", {kFolder, false, false, true}},
+      {"linkedfolder.td4", {kLink, false, false, true}},
+      {"dangling.td4", {kLink, false, false, false}}, {"pipe.td4", {kOther, false, false, false}}};
+  // clang-format on
+  std::map<std::string, Seen> seen;
+  ForEachEntry(temp.path(), [&](const FolderEntry& entry) {
+    const std::string path = temp / entry.name;
+    seen[entry.name] = {entry.kind, IsReadableFileEntry(temp.path(), entry), FileExists(path),
+                        IsDirectory(path)};
+  });
+  EXPECT_TRUE(seen == expected);
+  EXPECT_EQ(ListMatchingFiles(temp.path(), "*.td4"),
+            (std::vector<std::string>{"a.td4", "b.TD4", "link.td4"}));
+  for (const std::string& nothing : {temp / "missing", temp / "a.td4/below", std::string()}) {
+    EXPECT_TRUE(ListMatchingFiles(nothing, "*.td4").empty()) << nothing;
+    EXPECT_FALSE(FileExists(nothing) || IsDirectory(nothing)) << nothing;
+  }
 }
 
 TEST(FindFileIgnoringCase, PrefersTheExactNameThenAnyCase) {
@@ -199,9 +158,14 @@ TEST(AtomicFile, FailuresNameTheActionAndThePath) {
     EXPECT_EQ(std::string(e.what()),
               "cannot write page '" + missing + "': No such file or directory");
   }
+  // A folder or a pipe standing at the name is left as it is.
   fs::create_directory(temp / "taken");
-  EXPECT_THROW(WriteFileAtomically(temp / "taken", "x"), Error);  // a folder stands there
+  EXPECT_THROW(WriteFileAtomically(temp / "taken", "x"), Error);
+  mkfifo((temp / "pipe").c_str(), 0600);
+  EXPECT_THROW(WriteFileAtomically(temp / "pipe", "x"), Error);
   EXPECT_TRUE(IsDirectory(temp / "taken"));
+  EXPECT_TRUE(fs::is_fifo(temp / "pipe"));
+  EXPECT_EQ(testing::ListFolder(temp.path()), (std::vector<std::string>{"pipe", "taken"}));
 }
 
 TEST(CopyFileAtomically, CopiesBytesAndPermissionsOrNamesBothFiles) {

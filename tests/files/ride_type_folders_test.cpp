@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
@@ -103,109 +104,59 @@ TEST_F(RideTypeFolders, MakesFoldersOnlyWhereNothingOfThatNameExists) {
   EXPECT_EQ(fs::read_symlink(at("Mine_Train")), "nowhere");
 }
 
-TEST_F(RideTypeFolders, FolderThatCannotBeMadeThrowsNamingIt) {
-  Catalogue({{"A.td4", "Wooden"}});
-  const std::string gone = at("gone");
-  const std::string message = ErrorOf([&] { MakeRideTypeFolders(gone, database_); });
-  EXPECT_PRED_FORMAT2(::testing::IsSubstring, gone + "/Wooden", message);
-}
-
-// One design (and what lies beside it) per case, all of one ride type.
-struct CopyCase {
-  const char* name;
-  std::vector<std::pair<std::string, std::string>> onDisk;  // file name -> bytes
-  Row row;
-  std::map<std::string, std::string> copied;  // name in the type folder -> file it copies
-};
-
-void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
-
-class CopyTracks : public RideTypeFolders, public ::testing::WithParamInterface<CopyCase> {};
-
-TEST_P(CopyTracks, CopiesUnderTheCatalogueSpellingAndKeepsTheOriginals) {
-  const CopyCase& c = GetParam();
-  Names originals;
-  for (const auto& [name, bytes] : c.onDisk) {
-    WriteFile(at(name), bytes);
-    originals.push_back(name);
-  }
-  Catalogue({c.row});
-
-  MakeAndCopy();
-
-  Names expected;
-  for (const auto& [copy, original] : c.copied) {
-    expected.push_back(copy);
-    EXPECT_EQ(ReadFile(at(c.row.rideName + "/" + copy)), ReadFile(at(original))) << copy;
-  }
-  EXPECT_EQ(ListFolder(at(c.row.rideName)), expected);
-  // Copied, never moved: the scan folder holds what it held, plus the type folder.
-  originals.push_back(c.row.rideName);
-  std::sort(originals.begin(), originals.end());
-  EXPECT_EQ(ListFolder(d()), originals);
-  for (const auto& [name, bytes] : c.onDisk) EXPECT_EQ(ReadFile(at(name)), bytes) << name;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CopyTracks,
-    ::testing::Values(CopyCase{"DesignAndCompanion",
-                               {{"Alpha.td4", "alpha design"}, {"Alpha.tp4", "alpha companion"}},
-                               {"Alpha.td4", "Wooden"},
-                               {{"Alpha.td4", "Alpha.td4"}, {"Alpha.tp4", "Alpha.tp4"}}},
-                      CopyCase{"UpperCaseOnDiskCopiedAsCatalogued",
-                               {{"BRAVO.TD4", "bravo design"}, {"BRAVO.TP4", "bravo companion"}},
-                               {"BRAVO.td4", "Wooden"},
-                               {{"BRAVO.td4", "BRAVO.TD4"}, {"BRAVO.tp4", "BRAVO.TP4"}}},
-                      CopyCase{"CompanionFoundWhateverItsCase",
-                               {{"Kilo.td4", "kilo design"}, {"kilo.Tp4", "kilo companion"}},
-                               {"Kilo.td4", "Steel"},
-                               {{"Kilo.td4", "Kilo.td4"}, {"Kilo.tp4", "kilo.Tp4"}}},
-                      CopyCase{"UnknownTypeTravelsWithoutCompanion",
-                               {{"Echo.td4", "echo design"}, {"Echo.tp4", "echo companion"}},
-                               {"Echo.td4", "Unknown"},
-                               {{"Echo.td4", "Echo.td4"}}},
-                      CopyCase{"NoCompanionIsNoError",
-                               {{"Delta.td4", "delta design"}, {"Delta.tp3", "not a companion"}},
-                               {"Delta.td4", "Corkscrew"},
-                               {{"Delta.td4", "Delta.td4"}}},
-                      // Two files differing only in case were catalogued as two designs; each copy
-                      // comes from its own file.
-                      CopyCase{"ExactSpellingPreferredOverOtherCase",
-                               {{"Xray.td4", "lower design"},
-                                {"XRAY.td4", "upper design"},
-                                {"Xray.tp4", "lower companion"},
-                                {"XRAY.tp4", "upper companion"}},
-                               {"Xray.td4", "Wooden"},
-                               {{"Xray.td4", "Xray.td4"}, {"Xray.tp4", "Xray.tp4"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(RideTypeFolders, CompanionThatIsNoFileIsNotCopied) {
-  WriteFile(at("Golf.td4"), "golf design");
+TEST_F(RideTypeFolders, CopiesUnderTheCatalogueSpellingAndKeepsTheOriginals) {
+  const std::map<std::string, std::string> onDisk = {
+      {"Alpha.td4", "alpha design"},   {"Alpha.tp4", "alpha companion"},
+      {"BRAVO.TD4", "bravo design"},   {"BRAVO.TP4", "bravo companion"},
+      {"Kilo.td4", "kilo design"},     {"kilo.Tp4", "kilo companion"},
+      {"Echo.td4", "echo design"},     {"Echo.tp4", "echo companion"},
+      {"Delta.td4", "delta design"},   {"Delta.tp3", "not a companion"},
+      {"Xray.td4", "lower design"},    {"XRAY.td4", "upper design"},
+      {"Xray.tp4", "lower companion"}, {"XRAY.tp4", "upper companion"},
+      {"Golf.td4", "golf design"},     {"Hotel.td4", "hotel design"}};
+  for (const auto& [name, bytes] : onDisk) WriteFile(at(name), bytes);
+  // Companions that are no files are not copied.
   fs::create_directory(at("Golf.tp4"));
-  WriteFile(at("Hotel.td4"), "hotel design");
   fs::create_symlink("nowhere", at("Hotel.tp4"));
-  Catalogue({{"Golf.td4", "Wooden"}, {"Hotel.td4", "Wooden"}});
-
-  MakeAndCopy();
-
-  EXPECT_EQ(ListFolder(at("Wooden")), (Names{"Golf.td4", "Hotel.td4"}));
-}
-
-TEST_F(RideTypeFolders, EarlierCopiesAreReplacedAndOtherFilesStay) {
-  WriteFile(at("Alpha.td4"), "new design");
-  WriteFile(at("Alpha.tp4"), "new companion");
+  // Copies of an earlier run are replaced; the user's own files stay.
   fs::create_directory(at("Wooden"));
   WriteFile(at("Wooden/Alpha.td4"), "copy of an earlier run");
-  WriteFile(at("Wooden/Alpha.tp4"), "companion of an earlier run");
   WriteFile(at("Wooden/keep.txt"), "the user's file");
-  Catalogue({{"Alpha.td4", "Wooden"}});
+  Catalogue({{"Alpha.td4", "Wooden"},
+             {"BRAVO.td4", "Wooden"},
+             {"Kilo.td4", "Steel"},
+             {"Echo.td4", "Unknown"},
+             {"Delta.td4", "Corkscrew"},
+             {"Xray.td4", "Wooden"},
+             {"XRAY.td4", "Wooden"},
+             {"Golf.td4", "Wooden"},
+             {"Hotel.td4", "Wooden"}});
 
   MakeAndCopy();
 
-  EXPECT_EQ(ListFolder(at("Wooden")), (Names{"Alpha.td4", "Alpha.tp4", "keep.txt"}));
-  EXPECT_EQ(ReadFile(at("Wooden/Alpha.td4")), "new design");
-  EXPECT_EQ(ReadFile(at("Wooden/Alpha.tp4")), "new companion");
+  // Each copy under the catalogue's spelling, from the file of that spelling when there is
+  // one (two files differing only in case are two designs), else of any case. Designs of
+  // unknown ride types travel without companions.
+  const std::map<std::string, std::string> copies = {
+      {"Wooden/Alpha.td4", "Alpha.td4"}, {"Wooden/Alpha.tp4", "Alpha.tp4"},
+      {"Wooden/BRAVO.td4", "BRAVO.TD4"}, {"Wooden/BRAVO.tp4", "BRAVO.TP4"},
+      {"Steel/Kilo.td4", "Kilo.td4"},    {"Steel/Kilo.tp4", "kilo.Tp4"},
+      {"Unknown/Echo.td4", "Echo.td4"},  {"Corkscrew/Delta.td4", "Delta.td4"},
+      {"Wooden/Xray.td4", "Xray.td4"},   {"Wooden/Xray.tp4", "Xray.tp4"},
+      {"Wooden/XRAY.td4", "XRAY.td4"},   {"Wooden/XRAY.tp4", "XRAY.tp4"},
+      {"Wooden/Golf.td4", "Golf.td4"},   {"Wooden/Hotel.td4", "Hotel.td4"}};
+  std::map<std::string, Names> listings = {{"Wooden", {"keep.txt"}}};
+  for (const auto& [copy, original] : copies) {
+    EXPECT_EQ(ReadFile(at(copy)), onDisk.at(original)) << copy;
+    listings[copy.substr(0, copy.find('/'))].push_back(copy.substr(copy.find('/') + 1));
+  }
+  for (auto& [type, names] : listings) {
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(ListFolder(at(type)), names) << type;
+  }
   EXPECT_EQ(ReadFile(at("Wooden/keep.txt")), "the user's file");
+  // Copied, never moved.
+  for (const auto& [name, bytes] : onDisk) EXPECT_EQ(ReadFile(at(name)), bytes) << name;
 }
 
 TEST_F(RideTypeFolders, ProgressShowsEachTypeWithItsCountThenCountsItsDesigns) {
@@ -227,46 +178,43 @@ TEST_F(RideTypeFolders, ProgressShowsEachTypeWithItsCountThenCountsItsDesigns) {
   // clang-format on
 }
 
-TEST_F(RideTypeFolders, CompanionIsCopiedAfterItsDesign) {
-  // A folder where the companion's copy belongs makes that copy fail, after the design's.
-  WriteFile(at("Alpha.td4"), "alpha design");
-  WriteFile(at("Alpha.tp4"), "alpha companion");
-  fs::create_directories(at("Wooden/Alpha.tp4"));
-  Catalogue({{"Alpha.td4", "Wooden"}});
-
-  const std::string message = ErrorOf([&] { MakeAndCopy(); });
-
-  EXPECT_PRED_FORMAT2(::testing::IsSubstring, at("Wooden/Alpha.tp4"), message);
-  EXPECT_EQ(ReadFile(at("Wooden/Alpha.td4")), "alpha design");
-  EXPECT_TRUE(fs::is_directory(at("Wooden/Alpha.tp4")));
-  EXPECT_EQ(ListFolder(at("Wooden")), (Names{"Alpha.td4", "Alpha.tp4"}));
-}
-
-TEST_F(RideTypeFolders, PlainFileWhereTheFolderBelongsFailsTheCopyNamingThePath) {
-  WriteFile(at("Alpha.td4"), "alpha design");
-  WriteFile(at("Zulu.td4"), "zulu design");
-  WriteFile(at("Wooden"), "a plain file named like a ride type");
-  Catalogue({{"Zulu.td4", "Corkscrew"}, {"Alpha.td4", "Wooden"}});
-
-  const std::string message = ErrorOf([&] { MakeAndCopy(); });
-
-  EXPECT_PRED_FORMAT2(::testing::IsSubstring, at("Wooden/Alpha.td4"), message);
-  EXPECT_EQ(ReadFile(at("Wooden")), "a plain file named like a ride type");
-  EXPECT_EQ(ReadFile(at("Alpha.td4")), "alpha design");
-  // The copy made before the failure stays; nothing half-made is left behind.
-  EXPECT_EQ(ReadFile(at("Corkscrew/Zulu.td4")), "zulu design");
-  EXPECT_EQ(ListFolder(d()), (Names{"Alpha.td4", "Corkscrew", "Wooden", "Zulu.td4"}));
-}
-
-TEST_F(RideTypeFolders, DesignMissingFromDiskFailsNamingIt) {
-  WriteFile(at("Alpha.td4"), "alpha design");
-  Catalogue({{"Alpha.td4", "Corkscrew"}, {"Ghost.td4", "Wooden"}});
-
-  const std::string message = ErrorOf([&] { MakeAndCopy(); });
-
-  EXPECT_PRED_FORMAT2(::testing::IsSubstring, at("Ghost.td4"), message);
-  EXPECT_EQ(ReadFile(at("Corkscrew/Alpha.td4")), "alpha design");
-  EXPECT_EQ(ListFolder(at("Wooden")), Names{});
+TEST_F(RideTypeFolders, FailuresNameThePathAndKeepTheCopiesMadeBefore) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;  // on a folder holding Alpha.td4 (Wooden), Zulu.td4
+    std::string named;              // the path the message names
+    Names left;                     // the folder's listing afterwards
+  };
+  const Case cases[] = {
+      {"a folder where the companion's copy belongs: fails after the design's copy",
+       [&] {
+         WriteFile(at("Alpha.tp4"), "alpha companion");
+         fs::create_directories(at("Wooden/Alpha.tp4"));
+       },
+       at("Wooden/Alpha.tp4"), Names{"Alpha.td4", "Alpha.tp4", "Corkscrew", "Wooden", "Zulu.td4"}},
+      {"a plain file where the folder belongs",
+       [&] { WriteFile(at("Wooden"), "a plain file named like a ride type"); },
+       at("Wooden/Alpha.td4"), Names{"Alpha.td4", "Corkscrew", "Wooden", "Zulu.td4"}},
+      {"a design missing from the disk", [&] { fs::remove(at("Alpha.td4")); }, at("Alpha.td4"),
+       Names{"Corkscrew", "Wooden", "Zulu.td4"}},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(d());
+    fs::create_directory(d());
+    WriteFile(at("Alpha.td4"), "alpha design");
+    WriteFile(at("Zulu.td4"), "zulu design");
+    c.arrange();
+    if (!database_.isOpen()) Catalogue({{"Zulu.td4", "Corkscrew"}, {"Alpha.td4", "Wooden"}});
+    EXPECT_PRED_FORMAT2(::testing::IsSubstring, c.named, ErrorOf([&] { MakeAndCopy(); })) << c.name;
+    EXPECT_EQ(ListFolder(d()), c.left) << c.name;
+    EXPECT_EQ(ReadFile(at("Corkscrew/Zulu.td4")), "zulu design") << c.name;
+    if (c.named.ends_with("tp4")) {
+      EXPECT_EQ(ReadFile(at("Wooden/Alpha.td4")), "alpha design");
+    }
+  }
+  // A ride type folder that cannot be made.
+  EXPECT_PRED_FORMAT2(::testing::IsSubstring, at("gone/Corkscrew"),
+                      ErrorOf([&] { MakeRideTypeFolders(at("gone"), database_); }));
 }
 
 }  // namespace

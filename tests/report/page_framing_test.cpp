@@ -1,8 +1,10 @@
 #include "report/page_framing.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <clocale>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -59,15 +61,28 @@ TEST(PageFile, NamesThePathWhenThePageCannotBeCreated) {
   }
 }
 
-TEST(PageFile, CloseReportsAWriteThatFailed) {
-  PageFile page("/dev/full");
-  page.writeLine("<html>");
+TEST(PageFile, AWriteThatFailsIsReportedAndLeavesTheEarlierPage) {
+  TempFolder folder;
+  testing::WriteFile(folder / "page.htm", "earlier page");
+  // A file size limit makes the write fail for anyone, root included.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 100;
+  setrlimit(RLIMIT_FSIZE, &small);
   try {
+    PageFile page(folder / "page.htm");
+    page.writeLine(std::string(200, 'x'));
     page.close();
-    FAIL() << "no error";
+    ADD_FAILURE() << "no error";
   } catch (const Error& error) {
-    EXPECT_EQ(std::string(error.what()), "cannot write page '/dev/full': No space left on device");
+    EXPECT_EQ(std::string(error.what()),
+              "cannot write page '" + folder / "page.htm" + "': File too large");
   }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(ReadFile(folder / "page.htm"), "earlier page");
+  EXPECT_EQ(testing::ListFolder(folder.path()), std::vector<std::string>{"page.htm"});
 }
 
 struct HeadCase {

@@ -26,7 +26,8 @@ TempFolder::~TempFolder() {
   // Tests may leave read-only entries behind; make them removable first.
   for (auto it = fs::recursive_directory_iterator(path_, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    if (!it->is_symlink())
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
   fs::remove_all(path_, ec);
 }
@@ -100,39 +101,63 @@ void ScriptedPrompts::message(const std::string& text, MessageIcon icon) {
 
 std::optional<std::string> ScriptedPrompts::askText(const std::string& prompt) {
   textPrompts.push_back(prompt);
+  if (!askTextFailure.empty()) throw Error(askTextFailure);
   if (textAnswers.empty()) return std::nullopt;
   auto answer = textAnswers.front();
   textAnswers.erase(textAnswers.begin());
   return answer;
 }
 
-ReplaceAnswer ScriptedPrompts::askYesNoCancel(const std::string& text, const std::string&) {
-  questions.push_back(text);
+ReplaceAnswer ScriptedPrompts::askYesNoCancel(const std::string& text, const std::string& title) {
+  questions.push_back(text + " | " + title);
   if (replaceAnswers.empty()) return ReplaceAnswer::kCancel;
   ReplaceAnswer answer = replaceAnswers.front();
   replaceAnswers.erase(replaceAnswers.begin());
   return answer;
 }
 
-const std::vector<std::string> kCatalogueColumns = {
-    "File_Name", "Ride_Name", "Min_Wait_Time", "Max_Wait_Time", "Train_Color_Scheme",
-    "Ride_Type", "Max_Speed", "Avg_Speed",    "Ride_Length",   "PosGs",
-    "NegGs",     "LatGs",     "Invs",          "Drops",         "Max_Drop_Height",
-    "Ex",        "Int",       "Na",            "Author",        "Alink",
-    "zipfilename", "Rating",  "Ride_Category"};
+const std::vector<std::string> kCatalogueColumns = {"File_Name",
+                                                    "Ride_Name",
+                                                    "Min_Wait_Time",
+                                                    "Max_Wait_Time",
+                                                    "Train_Color_Scheme",
+                                                    "Ride_Type",
+                                                    "Max_Speed",
+                                                    "Avg_Speed",
+                                                    "Ride_Length",
+                                                    "PosGs",
+                                                    "NegGs",
+                                                    "LatGs",
+                                                    "Invs",
+                                                    "Drops",
+                                                    "Max_Drop_Height",
+                                                    "Ex",
+                                                    "Int",
+                                                    "Na",
+                                                    "Author",
+                                                    "Alink",
+                                                    "zipfilename",
+                                                    "Rating",
+                                                    "Ride_Category"};
 
-RunHarness::RunHarness() : designs(temp / "designs"), databaseFolder(temp / "db") {
+RunHarness::RunHarness()
+    : designs(temp / "designs"),
+      databaseFolder(temp / "db"),
+      context{.setup = {.rideTypes = rideTypes,
+                        .databaseFolder = databaseFolder,
+                        .unknownsLog = unknownsLog()},
+              .frontEnd = {.options = options,
+                           .runLister = runLister,
+                           .scanLister = scanLister,
+                           .progress = progress,
+                           .windows = windows,
+                           .prompts = prompts,
+                           .session = session}} {
   fs::create_directory(designs);
   fs::create_directory(databaseFolder);
   CatalogueDatabase::createEmpty(JoinPath(databaseFolder, "velodex.mdb"));
   FillRideTypeTable(rideTypes);
   options.folderText = designs;
-}
-
-RunContext RunHarness::context() {
-  return RunContext{options,   runLister,      scanLister,    progress,
-                    windows,   prompts,        rideTypes,     databaseFolder,
-                    unknownsLog(), skipPasswordQuestions};
 }
 
 std::vector<std::map<std::string, FieldValue>> RunHarness::catalogueRows(

@@ -11,8 +11,8 @@
 #include "catalogue/file_lister.h"
 #include "catalogue/progress_display.h"
 #include "catalogue/ride_type_table.h"
-#include "catalogue/run_context.h"
 #include "catalogue/run_options.h"
+#include "run/run_context.h"
 
 namespace velodex::testing {
 
@@ -43,12 +43,15 @@ std::vector<std::string> ListFolder(const std::string& folder);
 std::string RealTracksFolder();
 
 // Records every label change and repaint, in order, as "set <label>=<text>" and
-// "repaint <label>" with label 1, 2 or 3.
+// "repaint <label>" with label 1, 2 or 3, and unreadable designs as "unreadable PATH: CAUSE".
 class RecordingProgress final : public ProgressDisplay {
  public:
   void setText(ProgressLabel label, const std::string& text) override;
   std::string text(ProgressLabel label) const override;
   void repaint(ProgressLabel label) override;
+  void reportUnreadable(const std::string& path, const std::string& cause) override {
+    events.push_back("unreadable " + path + ": " + cause);
+  }
 
   std::vector<std::string> events;
 
@@ -68,10 +71,11 @@ class ScriptedPrompts final : public Prompts {
     MessageIcon icon;
   };
   std::vector<Message> messages;
-  std::vector<std::string> textPrompts;                 // prompts asked through askText
-  std::vector<std::string> questions;                   // texts asked through askYesNoCancel
+  std::vector<std::string> textPrompts;  // prompts asked through askText
+  std::vector<std::string> questions;    // "text | title" asked through askYesNoCancel
   std::vector<std::optional<std::string>> textAnswers;  // consumed front first
   std::vector<ReplaceAnswer> replaceAnswers;            // consumed front first
+  std::string askTextFailure;  // when set, askText throws Error with this text
 };
 
 // Records the run's window moves as "progress", "first step" and "quit".
@@ -85,12 +89,12 @@ class RecordingWindows final : public RunWindows {
 };
 
 // Everything a run or a scan needs, over a fresh temporary folder: designs/ for the user's
-// files, db/ holding a new empty catalogue, and the unknown ride type log beside them.
+// files, db/ holding a new empty catalogue, and the unknown ride type log beside them. The
+// context refers to the members, so a test changes a choice or an answer through them.
 class RunHarness {
  public:
   RunHarness();
 
-  RunContext context();
   std::string unknownsLog() const { return temp / "unknowns.txt"; }
   // Every catalogue row as column name -> value, ordered by orderBy.
   std::vector<std::map<std::string, FieldValue>> catalogueRows(
@@ -106,7 +110,9 @@ class RunHarness {
   RecordingWindows windows;
   ScriptedPrompts prompts;
   RideTypeTable rideTypes;
-  bool skipPasswordQuestions = false;
+  RunSession session;
+  // Built last, over the members above.
+  RunContext context;
 };
 
 // The 23 column names of the catalogue table, in table order.

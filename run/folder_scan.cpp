@@ -1,8 +1,6 @@
-#include "catalogue/folder_scan.h"
+#include "run/folder_scan.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,70 +12,37 @@
 #include "catalogue/file_system.h"
 #include "catalogue/track_design.h"
 
-#ifdef __linux__
-#include <fcntl.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
-
 namespace velodex {
-namespace fs = std::filesystem;
 
 namespace {
 
-// Runs one step of the scan; a step that fails is skipped, as the scan's contract says.
+// Runs one step of the scan; a step that fails with our error (a file or the catalogue
+// refusing) is skipped, as the scan's contract says. Anything else, running out of memory
+// above all, is no per-step failure and ends the run.
 template <typename Step>
 void SkipOnFailure(Step&& step) {
   try {
     step();
-  } catch (const std::exception&) {
+  } catch (const Error&) {
     // Skipped on purpose: the scan goes on with the next step.
   }
 }
 
-// Renames without ever replacing an existing file: a reject whose "bad" name is taken keeps
-// its own name and is tried again on the next run.
-void RenameWithoutReplacing(const std::string& from, const std::string& to) {
-#if defined(__linux__) && defined(SYS_renameat2)
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1 /*NOREPLACE*/) ==
-      0) {
-    return;
-  }
-  if (errno != EINVAL && errno != ENOSYS) {
-    throw Error("cannot rename '" + from + "' to '" + to + "': " + std::strerror(errno));
-  }
-  // The file system cannot rename atomically without replacing; fall back to a check.
-#endif
-  std::error_code ec;
-  if (fs::exists(fs::symlink_status(to, ec))) {
-    throw Error("cannot rename '" + from + "' to '" + to + "': the name is taken");
-  }
-  fs::rename(from, to, ec);
-  if (ec) throw Error("cannot rename '" + from + "' to '" + to + "': " + ec.message());
-}
-
 void AppendUnknownLine(const std::string& logPath, int code, const std::string& name) {
   std::ofstream log(logPath, std::ios::binary | std::ios::app);
+  if (!log) throw FileError("append to", logPath, errno);
   log << code << ' ' << name << "\r\n";
   log.close();
-  if (!log) throw Error("cannot append to '" + logPath + "'");
+  if (!log) throw FileError("append to", logPath, std::make_error_code(std::errc::io_error));
 }
 
 // Deletes the plain files directly in folder: never recursing, never following a link.
 void DeleteExtractedFiles(const std::string& folder) {
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code statusError;
-    if (fs::is_regular_file(it->symlink_status(statusError))) {
-      std::error_code removeError;
-      fs::remove(it->path(), removeError);
-    }
-  }
-}
-
-// The name with its last three characters replaced by "td4" ("LOOP.TD4" -> "LOOP.td4").
-std::string StoredDesignName(const std::string& name) {
-  return name.substr(0, name.size() >= 3 ? name.size() - 3 : 0) + "td4";
+  ForEachEntry(folder, [&](const FolderEntry& entry) {
+    if (entry.kind != EntryKind::kFile) return;
+    std::error_code ignored;
+    std::filesystem::remove(JoinPath(folder, entry.name), ignored);
+  });
 }
 
 void AddCatalogueRow(RecordSet& table, const std::string& storedName,
@@ -113,7 +78,7 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
 
 AuthorInfo ReadAuthorFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error("cannot read '" + path + "'");
+  if (!in) throw FileError("read", path, errno);
   const std::string text(std::istreambuf_iterator<char>(in), {});
   AuthorInfo info;
   info.author.clear();
@@ -134,27 +99,27 @@ AuthorInfo ReadAuthorFile(const std::string& path) {
   return info;
 }
 
-void ReadTrackFolder(const RunContext& context, const std::string& folder,
+void ReadTrackFolder(RunContext& context, const std::string& folder,
                      const std::string& zipFileName) {
   // A catalogue that cannot be opened at all is no per-design step to skip: reading every
   // design for nothing would hide the failure, so it ends the scan with its message.
   CatalogueDatabase database;
-  database.open(JoinPath(context.databaseFolder, kCatalogueFileName));
+  database.open(JoinPath(context.setup.databaseFolder, kCatalogueFileName));
   RecordSet table = database.openTable("velodex");
   DecodedDesign design;
 
-  FileLister& lister = context.scanLister;
+  FileLister& lister = context.frontEnd.scanLister;
   lister.setPath(folder);
   lister.setPattern("*.td4");
   const std::string w = lister.path();
   lister.refresh();
 
   AuthorInfo author;
-  ProgressDisplay& progress = context.progress;
+  ProgressDisplay& progress = context.frontEnd.progress;
   progress.setText(ProgressLabel::kStatus, "Reading Tracks");
   progress.repaint(ProgressLabel::kStatus);
 
-  if (context.options.useZipFiles()) {
+  if (context.frontEnd.options.useZipFiles()) {
     // The archive's author.txt, whatever the letter case its maker gave the name.
     const std::string authorFile = FindFileIgnoringCase(w, "author.txt");
     if (!authorFile.empty()) SkipOnFailure([&] { author = ReadAuthorFile(authorFile); });
@@ -167,28 +132,35 @@ void ReadTrackFolder(const RunContext& context, const std::string& folder,
     progress.repaint(ProgressLabel::kCurrentItem);
     const std::string name = lister.name(i);
     const std::string path = JoinPath(w, name);
-    if (!DecodeTrackDesign(path, design)) {
-      // Only a file that was read and found wanting is set aside: one that vanished since
-      // the listing or that we may not read is left as it is.
-      if (std::ifstream(path, std::ios::binary).is_open()) {
-        SkipOnFailure([&] { RenameWithoutReplacing(path, JoinPath(w, BadDesignName(name))); });
-      }
+    const DesignReading reading = DecodeTrackDesign(path, design);
+    if (reading.verdict == DesignVerdict::kUnreadable) {
+      // Nothing is known to be wrong with a file we could not read (it vanished since the
+      // listing, we may not read it, the disk failed): it keeps its name, and the front end
+      // hears of it.
+      progress.reportUnreadable(path, reading.cause.message());
+      continue;
+    }
+    if (reading.verdict == DesignVerdict::kRejected) {
+      SkipOnFailure([&] { RenameWithoutReplacing(path, JoinPath(w, BadDesignName(name))); });
       continue;
     }
     const DesignStats stats = ExtractDesignStats(design);
     std::string rideTypeName;
-    if (auto known = context.rideTypes.lookup(int{stats.rideTypeCode})) {
+    if (auto known = context.setup.rideTypes.lookup(int{stats.rideTypeCode})) {
       rideTypeName = *known;
     } else {
       rideTypeName = "Unknown";
-      SkipOnFailure([&] { AppendUnknownLine(context.unknownsLog, stats.rideTypeCode, name); });
+      SkipOnFailure(
+          [&] { AppendUnknownLine(context.setup.unknownsLog, stats.rideTypeCode, name); });
     }
-    SkipOnFailure(
-        [&] { AddCatalogueRow(table, StoredDesignName(name), rideTypeName, stats, author,
-                              zipFileName); });
+    // The stored name ends in a lower-case "td4" whatever the name on disk: "LOOP.TD4" is
+    // stored as "LOOP.td4".
+    SkipOnFailure([&] {
+      AddCatalogueRow(table, ReplaceEnding(name, "td4"), rideTypeName, stats, author, zipFileName);
+    });
   }
 
-  if (context.options.useZipFiles()) DeleteExtractedFiles(folder);
+  if (context.frontEnd.options.useZipFiles()) DeleteExtractedFiles(folder);
   table.close();
   database.close();
 }

@@ -1,7 +1,7 @@
 // Archive loading end to end through the run (codes 8 and 10): archives made here with
 // libzip, the catalogue rows and pages they give, passwords, error codes, hostile archives
 // and the extraction folder's life.
-#include "files/archive_extraction.h"
+#include "run/archive_extraction.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/catalogue_run.h"
 #include "catalogue/error.h"
+#include "run/catalogue_run.h"
 #include "tests/files/archive_builder.h"
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"
@@ -56,17 +56,6 @@ std::vector<Files> Rows(RunHarness& h) {
   return rows;
 }
 
-// The targets of the page's links, in page order.
-Files LinkTargets(const std::string& page) {
-  Files targets;
-  const std::string start = "<a href=\"";
-  for (size_t at = page.find(start); at != std::string::npos; at = page.find(start, at + 1)) {
-    const size_t from = at + start.size();
-    targets.push_back(page.substr(from, page.find('"', from) - from));
-  }
-  return targets;
-}
-
 class ArchiveRun : public ::testing::Test {
  protected:
   ArchiveRun() { h.options.zip = true; }
@@ -99,8 +88,16 @@ class ArchiveRun : public ::testing::Test {
 };
 
 TEST_F(ArchiveRun, CataloguesEachArchivesDesignsWithItsNameAndAuthor) {
+  // Loose designs are not read: without archives the run ends with its message.
+  WriteFile(h.designs + "/Loose.td4", Design(kWooden));
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kEmptyFolder);
+  ASSERT_EQ(h.prompts.messages.size(), 1u);
+  EXPECT_EQ(h.prompts.messages[0].text, "No Files found");
+  EXPECT_EQ(ListFolder(h.designs), Files{"Loose.td4"});
+  h.prompts.messages.clear();
+
   WriteCollection();
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   const std::vector<Files> expected = {
       {"Loop.td4", "Pack A.zip", "Ann", "http://example.com/ann/", "Wooden"},
@@ -122,73 +119,28 @@ TEST_F(ArchiveRun, CataloguesEachArchivesDesignsWithItsNameAndAuthor) {
   EXPECT_EQ(ListFolder(h.designs), left);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
             "Done - Look at " + h.designs + "/simpleindex.htm");
-}
-
-TEST_F(ArchiveRun, TheSpecificationPageCarriesAuthorAndArchiveCells) {
-  WriteCollection();
-  h.options.columns[0] = true;
-  RunCatalogue(h.context());
+  // The page has the author and archive columns; the loose design is not on it.
   const std::string page = ReadFile(h.designs + "/simpleindex.htm");
-
-  const std::string rows[] = {
-      "<TR>\r\n<TD>\r\nLoop.td4\r\n</TD>\r\n<TD><a href=\"http://example.com/ann/\">Ann</a>\r\n"
-      "</TD><TD><a href=\"Pack A.zip\">Pack A.zip</a>\r\n</TD></TR>\r\n",
-      "<TR>\r\n<TD>\r\nLoop.td4\r\n</TD>\r\n<TD>Anonymous</TD><TD><a href=\"Pack B.zip\">Pack "
-      "B.zip</a>\r\n</TD></TR>\r\n",
-      "<TD>Cy</TD><TD><a href=\"Pack C.zip\">Pack C.zip</a>\r\n</TD></TR>\r\n",
-      "<TD><a href=\"mailto:dee@example.com\">Dee</a>\r\n</TD><TD><a href=\"Pack D.zip\">Pack "
-      "D.zip</a>\r\n</TD></TR>\r\n",
-      "<TD></TD><TD><a href=\"Pack E.zip\">Pack E.zip</a>\r\n</TD></TR>\r\n",
-  };
-  for (const std::string& row : rows) EXPECT_NE(page.find(row), std::string::npos) << row;
-  EXPECT_NE(page.find("\r\n<TD>Ride Name</TD><TD>Author</TD><TD>Zip File Name</TD></TR>\r\n"),
-            std::string::npos);
+  EXPECT_NE(page.find("<TD>Author</TD><TD>Zip File Name</TD></TR>\r\n"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"Pack A.zip\">Pack A.zip</a>"), std::string::npos);
   EXPECT_EQ(page.find("Loose.td4"), std::string::npos);
-  EXPECT_EQ(page.find("Broken"), std::string::npos);
 }
 
-TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderWithTargetsWithoutFolders) {
+TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderItself) {
   WriteCollection();
   h.options.separate = true;
   h.options.ridesPerPageText = "2";
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
             "Done - Look at " + h.designs + "/rideindex.htm");
-
-  // Wooden has three designs (two pages), Steel two (one page).
-  const std::string index = ReadFile(h.designs + "/rideindex.htm");
-  EXPECT_NE(index.find("<TR>\r\n<TD>\r\n<a href=\"Wooden0.htm\">Wooden</a>\r\n</TD>\r\n<TD>\r\n"
-                       " 3 \r\n</TD>\r\n</TR>\r\n"),
-            std::string::npos);
-  // The ride type links, before the foot's own: file names only, no folder part.
-  EXPECT_EQ(LinkTargets(index.substr(0, index.find("</table>"))),
-            (Files{"Corkscrew.htm", "Steel.htm", "Steel_Twister.htm", "Wooden0.htm"}));
-
-  for (const char* page :
-       {"Wooden0.htm", "Wooden2.htm", "Steel.htm", "Steel_Twister.htm", "Corkscrew.htm"}) {
+  // Wooden has three designs (two pages), Steel two (one page); no ride type folder.
+  for (const char* page : {"rideindex.htm", "Wooden0.htm", "Wooden2.htm", "Steel.htm",
+                           "Steel_Twister.htm", "Corkscrew.htm"}) {
     EXPECT_TRUE(fs::is_regular_file(h.designs + "/" + page)) << page;
   }
   for (const char* type : {"Wooden", "Steel", "Steel_Twister", "Corkscrew", "quilltemp"}) {
     EXPECT_FALSE(fs::exists(h.designs + "/" + type)) << type;
   }
-  const std::string steel = ReadFile(h.designs + "/Steel.htm");
-  EXPECT_NE(steel.find("<a href=\"rideindex.htm\">Main Index</a>"), std::string::npos);
-  EXPECT_EQ(steel.find("../rideindex.htm"), std::string::npos);
-  EXPECT_NE(steel.find("<TD>Anonymous</TD><TD><a href=\"Pack B.zip\">Pack B.zip</a>\r\n"
-                       "</TD></TR>\r\n"),
-            std::string::npos);
-  EXPECT_NE(steel.find("<TD><a href=\"mailto:dee@example.com\">Dee</a>\r\n</TD><TD>"
-                       "<a href=\"Pack D.zip\">Pack D.zip</a>\r\n"),
-            std::string::npos);
-}
-
-TEST_F(ArchiveRun, AFolderWithoutArchivesSaysNoFilesFound) {
-  WriteFile(h.designs + "/Loose.td4", Design(kWooden));
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kEmptyFolder);
-  ASSERT_EQ(h.prompts.messages.size(), 1u);
-  EXPECT_EQ(h.prompts.messages[0].text, "No Files found");
-  EXPECT_EQ(ListFolder(h.designs), Files{"Loose.td4"});
-  EXPECT_TRUE(h.catalogueRows().empty());
 }
 
 TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
@@ -198,7 +150,7 @@ TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
                 {"Odd Link.td4", "Odd.td4", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u}});
   WriteFile(h.designs + "/C Cut.zip", ReadFile(h.designs + "/B Odd.zip").substr(0, 60));
   WriteArchive(h.designs + "/D Fine.zip", {{"Fine.td4", Design(kWooden)}});
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   Files shown;
   for (const auto& message : h.prompts.messages) {
@@ -225,7 +177,7 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
                 {"Link.td4", "../victim.td4", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u},
                 {"author.txt", "Mallory\r\n", ZIP_CM_DEFLATE, ZIP_EM_NONE, "", 0120777u},
                 {"Huge.td4", std::string((64u << 20) + 1, '\0')}});
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
 
   // Unsafe names were skipped, the others flattened; no link was made or followed.
   EXPECT_EQ(Rows(h),
@@ -239,35 +191,23 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
   EXPECT_EQ(ListFolder(h.designs), (Files{"Hostile.zip", "simpleindex.htm"}));
 }
 
-TEST_F(ArchiveRun, ALeftoverExtractionFolderWithFilesStopsTheRunAndIsKept) {
+TEST_F(ArchiveRun, ALeftoverExtractionFolderIsMadeAfreshOnlyWhenEmpty) {
   WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
   fs::create_directory(h.designs + "/quilltemp");
   WriteFile(h.designs + "/quilltemp/keep.td4", "someone's file");
   try {
-    RunCatalogue(h.context());
+    RunCatalogue(h.context);
     ADD_FAILURE() << "the run went on";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find(h.designs + "/quilltemp"), std::string::npos);
   }
   EXPECT_EQ(ReadFile(h.designs + "/quilltemp/keep.td4"), "someone's file");
   EXPECT_TRUE(h.catalogueRows().empty());
-}
 
-TEST_F(ArchiveRun, AnEmptyLeftoverExtractionFolderIsMadeAfresh) {
-  WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
-  fs::create_directory(h.designs + "/quilltemp");
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  fs::remove(h.designs + "/quilltemp/keep.td4");
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(Rows(h).size(), 1u);
   EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
-}
-
-void WriteEncryptedPair(const std::string& folder, zip_uint16_t encryption) {
-  WriteArchive(folder + "/One.zip",
-               {{"Secret1.td4", Design(kWooden), ZIP_CM_DEFLATE, encryption, "secret"},
-                {"Open1.td4", Design(kSteel)}});
-  WriteArchive(folder + "/Two.zip",
-               {{"Secret2.td4", Design(kWooden), ZIP_CM_DEFLATE, encryption, "secret"},
-                {"Open2.td4", Design(kSteel)}});
 }
 
 Files FileNames(RunHarness& h) {
@@ -276,133 +216,81 @@ Files FileNames(RunHarness& h) {
   return names;
 }
 
-TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveAndUnlocksItsDesigns) {
-  for (zip_uint16_t encryption : {ZIP_EM_TRAD_PKWARE, ZIP_EM_AES_128}) {
-    RunHarness run;
-    run.options.zip = true;
-    WriteEncryptedPair(run.designs, encryption);
-    run.prompts.textAnswers = {std::string("secret"), std::string("secret")};
-    EXPECT_EQ(RunCatalogue(run.context()), RunOutcome::kCompleted);
-    EXPECT_EQ(run.prompts.textPrompts,
-              (Files{"Please Enter The Password!", "Please Enter The Password!"}));
-    EXPECT_TRUE(run.prompts.messages.empty());
-    EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Secret1.td4", "Open2.td4", "Secret2.td4"}));
-    EXPECT_FALSE(run.skipPasswordQuestions);
+TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveUntilTheUserDeclines) {
+  for (const char* name : {"One.zip", "Two.zip", "Three.zip"}) {
+    const std::string n = std::string(name).substr(0, std::string(name).find('.'));
+    WriteArchive(h.designs + "/" + name, {{"Secret" + n + ".td4", Design(kWooden), ZIP_CM_DEFLATE,
+                                           ZIP_EM_AES_128, "secret"},
+                                          {"Open" + n + ".td4", Design(kSteel)}});
   }
-}
-
-TEST_F(ArchiveRun, DecliningAPasswordAsksNoMoreForTheRestOfTheProgramRun) {
-  for (const std::optional<std::string>& decline :
-       {std::optional<std::string>(), std::optional<std::string>("")}) {
-    RunHarness run;
-    run.options.zip = true;
-    WriteEncryptedPair(run.designs, ZIP_EM_TRAD_PKWARE);
-    run.prompts.textAnswers = {decline, std::string("secret")};
-    EXPECT_EQ(RunCatalogue(run.context()), RunOutcome::kCompleted);
-    EXPECT_TRUE(run.skipPasswordQuestions);
-    EXPECT_EQ(run.prompts.textPrompts, (Files{"Please Enter The Password!"}));
-    EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Open2.td4"}));
-    // A later run of the same program run asks nothing either.
-    EXPECT_EQ(RunCatalogue(run.context()), RunOutcome::kCompleted);
-    EXPECT_EQ(run.prompts.textPrompts.size(), 1u);
-    EXPECT_EQ(FileNames(run), (Files{"Open1.td4", "Open2.td4"}));
-  }
+  // Listed One, Three, Two: the second answer declines, and no later question is asked,
+  // in this run or the next of the same program run. An archive whose member went without
+  // its password ends with a warning.
+  h.prompts.textAnswers = {std::string("secret"), std::string(""), std::string("secret")};
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
+  EXPECT_EQ(h.prompts.textPrompts,
+            (Files{"Please Enter The Password!", "Please Enter The Password!"}));
+  EXPECT_EQ(h.prompts.messages.size(), 2u);
+  EXPECT_TRUE(h.session.skipPasswordQuestions);
+  EXPECT_EQ(FileNames(h), (Files{"OpenOne.td4", "SecretOne.td4", "OpenThree.td4", "OpenTwo.td4"}));
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
+  EXPECT_EQ(h.prompts.textPrompts.size(), 2u);
+  EXPECT_EQ(FileNames(h), (Files{"OpenOne.td4", "OpenThree.td4", "OpenTwo.td4"}));
 }
 
 TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
   WriteArchive(h.designs + "/Locked.zip",
                {{"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_AES_256, "secret"}});
   h.prompts.textAnswers = {std::string("wrong"), std::string("wrong"), std::string("wrong")};
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.prompts.textPrompts.size(), 3u);
   ASSERT_EQ(h.prompts.messages.size(), 1u);
   EXPECT_EQ(h.prompts.messages[0].text, std::to_string(IZ_BADPWD));
   EXPECT_TRUE(h.catalogueRows().empty());
-  EXPECT_FALSE(h.skipPasswordQuestions);
+  EXPECT_FALSE(h.session.skipPasswordQuestions);
 }
-
-// Prompts whose password question fails, as a front end's might.
-class FailingPrompts final : public Prompts {
- public:
-  void message(const std::string&, MessageIcon) override {}
-  std::optional<std::string> askText(const std::string&) override {
-    throw Error("cannot ask for the password: no terminal");
-  }
-  ReplaceAnswer askYesNoCancel(const std::string&, const std::string&) override {
-    return ReplaceAnswer::kNo;
-  }
-};
 
 TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
   WriteArchive(h.designs + "/Pack.zip",
                {{"Open.td4", Design(kSteel)},
                 {"author.txt", "Ann\r\n"},
                 {"Secret.td4", Design(kWooden), ZIP_CM_DEFLATE, ZIP_EM_TRAD_PKWARE, "secret"}});
-  FailingPrompts failing;
-  RunContext context{
-      h.options, h.runLister, h.scanLister,     h.progress,      h.windows,
-      failing,   h.rideTypes, h.databaseFolder, h.unknownsLog(), h.skipPasswordQuestions};
-  EXPECT_THROW(RunCatalogue(context), Error);
+  h.prompts.askTextFailure = "cannot ask for the password: no terminal";
+  EXPECT_THROW(RunCatalogue(h.context), Error);
   EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
   EXPECT_EQ(ListFolder(h.designs), Files{"Pack.zip"});
 
   // Nothing blocks the next run.
+  h.prompts.askTextFailure.clear();
   h.prompts.textAnswers = {std::string("secret")};
-  EXPECT_EQ(RunCatalogue(h.context()), RunOutcome::kCompleted);
+  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(FileNames(h), (Files{"Open.td4", "Secret.td4"}));
 }
 
-// Records the password questions and gives one answer.
-class RecordingPrompts final : public Prompts {
- public:
-  void message(const std::string&, MessageIcon) override {}
-  std::optional<std::string> askText(const std::string& prompt) override {
-    prompts.push_back(prompt);
-    return answer;
-  }
-  ReplaceAnswer askYesNoCancel(const std::string&, const std::string&) override {
-    return ReplaceAnswer::kNo;
-  }
-  std::optional<std::string> answer;
-  Files prompts;
-};
-
-struct CallbackHarness {
-  RunContext context() {
-    return RunContext{
-        h.options, h.runLister, h.scanLister,     h.progress,      h.windows,
-        prompts,   h.rideTypes, h.databaseFolder, h.unknownsLog(), h.skipPasswordQuestions};
-  }
-  RunHarness h;
-  RecordingPrompts prompts;
-};
 
 TEST(ArchiveCallbacks, ThePasswordRoutineStoresTheAnswerInTheClearedBuffer) {
-  CallbackHarness c;
-  const RunContext context = c.context();
-  USERFUNCTIONS callbacks = ArchiveCallbacks(context);
+  RunHarness h;
+  USERFUNCTIONS callbacks = ArchiveCallbacks(h.context.frontEnd);
   char buffer[kPasswordBufferSize];
   std::memset(buffer, 'x', sizeof buffer);
-  c.prompts.answer = "pass";
+  h.prompts.textAnswers = {std::string("pass"), std::string(kPasswordBufferSize, 'p'),
+                           std::string(kPasswordBufferSize - 1, 'p'), std::nullopt,
+                           std::string("pass")};
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 0);
   EXPECT_EQ(std::string(buffer, sizeof buffer),
             "pass" + std::string(kPasswordBufferSize - 4, '\0'));
-  EXPECT_EQ(c.prompts.prompts, Files{"Please Enter The Password!"});
+  EXPECT_EQ(h.prompts.textPrompts, Files{"Please Enter The Password!"});
 
   // An answer too long for the buffer is not cut short, nor taken as declining.
-  c.prompts.answer = std::string(kPasswordBufferSize, 'p');
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 1);
-  EXPECT_FALSE(c.h.skipPasswordQuestions);
-  c.prompts.answer = std::string(kPasswordBufferSize - 1, 'p');
+  EXPECT_FALSE(h.session.skipPasswordQuestions);
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 0);
   EXPECT_EQ(std::string(buffer), std::string(kPasswordBufferSize - 1, 'p'));
 
-  c.prompts.answer = std::nullopt;
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 1);
-  EXPECT_TRUE(c.h.skipPasswordQuestions);
-  c.prompts.answer = "pass";
+  EXPECT_TRUE(h.session.skipPasswordQuestions);
   EXPECT_EQ(callbacks.password(buffer, kPasswordBufferSize, "", "a.td4"), 1);
-  EXPECT_EQ(c.prompts.prompts.size(), 4u);
+  EXPECT_EQ(h.prompts.textPrompts.size(), 4u);
 }
 
 }  // namespace

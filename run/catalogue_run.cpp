@@ -1,9 +1,8 @@
 // The catalogue run: empty and compact the catalogue, then load the folder and write what the
 // option code's dispatch row asks for.
-#include "catalogue/catalogue_run.h"
+#include "run/catalogue_run.h"
 
 #include <array>
-#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -12,12 +11,12 @@
 #include "catalogue/catalogue_location.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
-#include "catalogue/folder_scan.h"
-#include "files/archive_extraction.h"
 #include "files/ride_type_folders.h"
 #include "report/ride_index_page.h"
 #include "report/ride_type_pages.h"
 #include "report/simple_index_page.h"
+#include "run/archive_extraction.h"
+#include "run/folder_scan.h"
 
 namespace velodex {
 namespace {
@@ -108,26 +107,27 @@ void FinishInterruptedSwap(const std::string& catalogue, const std::string& comp
   CatalogueDatabase::replace(compacted, catalogue);
 }
 
-void LoadArchives(const RunContext& context, const std::string& folder) {
+void LoadArchives(RunContext& context, const std::string& folder) {
   const std::string extractionFolder = PrepareExtractionFolder(folder);
   ExtractArchives(context);
   RemoveExtractionFolder(extractionFolder);
 }
 
-void WriteSpecificationStep(const RunContext& context, CatalogueDatabase& database,
+void WriteSpecificationStep(const RunOptions& options, CatalogueDatabase& database,
                             const std::string& folder, const std::string& sortedQuery) {
   RecordSet sortedRows = database.openQuery(sortedQuery);
-  WriteSpecificationPage(context.options, JoinPath(folder, "simpleindex.htm"), sortedRows);
+  WriteSpecificationPage(options, JoinPath(folder, "simpleindex.htm"), sortedRows);
   sortedRows.close();
 }
 
 }  // namespace
 
-RunOutcome RunCatalogue(const RunContext& context) {
-  RunOptions& options = context.options;
-  ProgressDisplay& progress = context.progress;
-  const std::string cataloguePath = JoinPath(context.databaseFolder, kCatalogueFileName);
-  const std::string compactedPath = JoinPath(context.databaseFolder, kCompactedFileName);
+RunOutcome RunCatalogue(RunContext& context) {
+  RunFrontEnd& frontEnd = context.frontEnd;
+  RunOptions& options = frontEnd.options;
+  ProgressDisplay& progress = frontEnd.progress;
+  const std::string cataloguePath = JoinPath(context.setup.databaseFolder, kCatalogueFileName);
+  const std::string compactedPath = JoinPath(context.setup.databaseFolder, kCompactedFileName);
 
   FinishInterruptedSwap(cataloguePath, compactedPath);
   CatalogueDatabase database;
@@ -136,7 +136,7 @@ RunOutcome RunCatalogue(const RunContext& context) {
   RecordSet trackParts = database.openTable("TrackParts");
 
   if (options.ridesPerPage().empty()) options.setRidesPerPage("10");
-  context.windows.showProgress();
+  frontEnd.windows.showProgress();
 
   ShowStatus(progress, "Deleting Records");
   EmptyTable(rides);
@@ -145,7 +145,7 @@ RunOutcome RunCatalogue(const RunContext& context) {
   rides.close();
   database.close();
 
-  if (FileExists(compactedPath)) std::filesystem::remove(compactedPath);
+  if (FileExists(compactedPath)) RemoveFile(compactedPath);
   ShowStatus(progress, "Compacting Database");
   CatalogueDatabase::compact(cataloguePath, compactedPath);
   // Deleting the catalogue and renaming the copy in two steps would leave no catalogue if
@@ -162,17 +162,17 @@ RunOutcome RunCatalogue(const RunContext& context) {
   bool wroteSpecificationPage = false;
   RunOutcome outcome = RunOutcome::kCompleted;
   if (const DispatchRow* row = FindRow(code)) {
-    context.runLister.setPath(folder);
-    context.runLister.setPattern(row->pattern);
-    if (context.runLister.count() == 0) {
-      context.prompts.message(row->emptyMessage, MessageIcon::kNone);
-      context.windows.returnToFirstStep();
+    frontEnd.runLister.setPath(folder);
+    frontEnd.runLister.setPattern(row->pattern);
+    if (frontEnd.runLister.count() == 0) {
+      frontEnd.prompts.message(row->emptyMessage, MessageIcon::kNone);
+      frontEnd.windows.returnToFirstStep();
       return RunOutcome::kEmptyFolder;
     }
     if (row->loading == Loading::kArchives) {
       LoadArchives(context, folder);
     } else {
-      ReadTrackFolder(context, context.runLister.path(), "none");
+      ReadTrackFolder(context, frontEnd.runLister.path(), "none");
     }
     for (Step step : row->steps) {
       switch (step) {
@@ -189,13 +189,13 @@ RunOutcome RunCatalogue(const RunContext& context) {
           WriteRideTypePages(options, progress, folder, database);
           break;
         case Step::kSpecificationPage:
-          WriteSpecificationStep(context, database, folder, sortedQuery);
+          WriteSpecificationStep(options, database, folder, sortedQuery);
           wroteSpecificationPage = true;
           break;
       }
     }
   } else {
-    context.prompts.message(std::to_string(code), MessageIcon::kInformation);
+    frontEnd.prompts.message(std::to_string(code), MessageIcon::kInformation);
     outcome = RunOutcome::kUnhandledCode;
   }
 
@@ -204,7 +204,7 @@ RunOutcome RunCatalogue(const RunContext& context) {
   progress.setText(ProgressLabel::kStatus, "Done - ");
   progress.setText(ProgressLabel::kStatus,
                    progress.text(ProgressLabel::kStatus) + "Look at " + page);
-  context.windows.offerQuit(page);
+  frontEnd.windows.offerQuit(page);
   return outcome;
 }
 

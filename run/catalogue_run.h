@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "catalogue/run_context.h"
+#include "run/run_context.h"
 
 namespace velodex {
 
@@ -18,6 +18,6 @@ enum class RunOutcome {
 // Runs one catalogue build from the current options. Expected endings are the outcome;
 // a failing database or file step throws Error naming what failed and where, and leaves the
 // user's designs untouched (the catalogue may be empty then).
-RunOutcome RunCatalogue(const RunContext& context);
+RunOutcome RunCatalogue(RunContext& context);
 
 }  // namespace velodex

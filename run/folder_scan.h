@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "catalogue/run_context.h"
+#include "run/run_context.h"
 
 namespace velodex {
 
@@ -22,10 +22,12 @@ struct AuthorInfo {
 AuthorInfo ReadAuthorFile(const std::string& path);
 
 // Scans folder (the chosen folder, or the extraction folder of one archive) and stores its
-// designs with zipFileName ("none" for a plain folder). Each step that fails for one file
-// (unreadable design, a rename onto an existing name, a refused row, an unwritable log) is
-// skipped and the scan goes on. Throws Error only when the catalogue cannot be opened at all.
-void ReadTrackFolder(const RunContext& context, const std::string& folder,
+// designs with zipFileName ("none" for a plain folder). Rejected designs are renamed to
+// their "bad" name; a design that cannot be read keeps its name and is reported through the
+// progress display. Each step that fails for one file (a rename onto an existing name, a
+// refused row, an unwritable log) is skipped and the scan goes on. Throws Error only when
+// the catalogue cannot be opened at all.
+void ReadTrackFolder(RunContext& context, const std::string& folder,
                      const std::string& zipFileName);
 
 }  // namespace velodex

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "catalogue/run_context.h"
 #include "files/unzip_layer.h"
+#include "run/run_context.h"
 
 namespace velodex {
 
@@ -18,13 +18,13 @@ inline constexpr const char* kExtractionFolderName = "quilltemp";
 // its number and the run goes on with the scan and the next archive. Encrypted members ask
 // for a password through the prompts until the user declines once (skipPasswordQuestions).
 // An error of the scan or the prompts is thrown on after this archive's files are removed.
-void ExtractArchives(const RunContext& context);
+void ExtractArchives(RunContext& context);
 
 // The callback record handed to the unzip layer for each archive. Messages are not shown.
 // The password routine asks "Please Enter The Password!" unless skipPasswordQuestions is
 // set; Cancel or an empty answer sets it and gives 1 (no password), an answer is stored
-// in the buffer and gives 0. The record refers to context, which must outlive it.
-USERFUNCTIONS ArchiveCallbacks(const RunContext& context);
+// in the buffer and gives 0. The record refers to frontEnd, which must outlive it.
+USERFUNCTIONS ArchiveCallbacks(RunFrontEnd& frontEnd);
 
 // Makes a fresh, empty extraction folder for the archives of folder. A leftover folder that
 // is empty is removed and made again; one that still holds anything throws Error naming it

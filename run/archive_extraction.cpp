@@ -1,6 +1,6 @@
 // Archive loading: each archive of the chosen folder is unpacked through the unzip layer
 // into the extraction folder and scanned there, one archive at a time.
-#include "files/archive_extraction.h"
+#include "run/archive_extraction.h"
 
 #include <cstring>
 #include <filesystem>
@@ -9,8 +9,8 @@
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
-#include "catalogue/folder_scan.h"
 #include "files/unzip_layer.h"
+#include "run/folder_scan.h"
 
 namespace velodex {
 
@@ -28,13 +28,9 @@ constexpr int kNoPassword = 1;
 // touch and are left out.
 std::set<std::string> PlainFiles(const std::string& folder) {
   std::set<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code statusError;
-    if (fs::is_regular_file(it->symlink_status(statusError))) {
-      names.insert(it->path().filename().string());
-    }
-  }
+  ForEachEntry(folder, [&](const FolderEntry& entry) {
+    if (entry.kind == EntryKind::kFile) names.insert(entry.name);
+  });
   return names;
 }
 
@@ -53,11 +49,11 @@ void RemoveLeftovers(const std::string& folder, const std::set<std::string>& bef
 
 // The password routine. Asks once per call unless the user already declined in this
 // program run; declining (Cancel or an empty answer) stops every later question.
-int AskPassword(const RunContext& context, char* buffer, int bufferSize) {
-  if (context.skipPasswordQuestions) return kNoPassword;
-  const std::optional<std::string> answer = context.prompts.askText(kPasswordPrompt);
+int AskPassword(RunFrontEnd& frontEnd, char* buffer, int bufferSize) {
+  if (frontEnd.session.skipPasswordQuestions) return kNoPassword;
+  const std::optional<std::string> answer = frontEnd.prompts.askText(kPasswordPrompt);
   if (!answer || answer->empty()) {
-    context.skipPasswordQuestions = true;
+    frontEnd.session.skipPasswordQuestions = true;
     return kNoPassword;
   }
   // A password longer than the buffer holds is not cut short: a shortened password would
@@ -80,27 +76,27 @@ DCL ArchiveOptions(const std::string& archivePath, const std::string& extraction
 }
 
 // Unpacks one archive. A non-zero code is shown as its number; the caller goes on either way.
-void UnzipArchive(const RunContext& context, DCL& options, USERFUNCTIONS& callbacks) {
+void UnzipArchive(Prompts& prompts, DCL& options, USERFUNCTIONS& callbacks) {
   const int code = Wiz_SingleEntryUnzip(options, callbacks);
-  if (code != PK_OK) context.prompts.message(std::to_string(code), MessageIcon::kNone);
+  if (code != PK_OK) prompts.message(std::to_string(code), MessageIcon::kNone);
 }
 
 }  // namespace
 
-USERFUNCTIONS ArchiveCallbacks(const RunContext& context) {
+USERFUNCTIONS ArchiveCallbacks(RunFrontEnd& frontEnd) {
   USERFUNCTIONS callbacks;
   // The layer's messages are not shown: the return code says what went wrong.
   callbacks.print = [](char*, unsigned long) { return 0; };
-  callbacks.password = [&context](char* buffer, int bufferSize, const char*, const char*) {
-    return AskPassword(context, buffer, bufferSize);
+  callbacks.password = [&frontEnd](char* buffer, int bufferSize, const char*, const char*) {
+    return AskPassword(frontEnd, buffer, bufferSize);
   };
   return callbacks;
 }
 
-void ExtractArchives(const RunContext& context) {
-  const std::string folder = context.options.folder();
+void ExtractArchives(RunContext& context) {
+  const std::string folder = context.frontEnd.options.folder();
   const std::string extractionFolder = JoinPath(folder, kExtractionFolderName);
-  FileLister& lister = context.runLister;
+  FileLister& lister = context.frontEnd.runLister;
   const int count = lister.count();
   for (int i = 0; i < count; ++i) {
     const std::string archiveName = lister.name(i);
@@ -109,8 +105,8 @@ void ExtractArchives(const RunContext& context) {
     const std::set<std::string> before = PlainFiles(extractionFolder);
     try {
       DCL options = ArchiveOptions(JoinPath(folder, archiveName), extractionFolder);
-      USERFUNCTIONS callbacks = ArchiveCallbacks(context);
-      UnzipArchive(context, options, callbacks);
+      USERFUNCTIONS callbacks = ArchiveCallbacks(context.frontEnd);
+      UnzipArchive(context.frontEnd.prompts, options, callbacks);
       ReadTrackFolder(context, extractionFolder, archiveName);
     } catch (...) {
       // A failure ends the run; what this archive put into the extraction folder must not
@@ -133,8 +129,9 @@ std::string PrepareExtractionFolder(const std::string& folder) {
     fs::remove(extractionFolder, ec);
   }
   if (!fs::create_directory(extractionFolder, ec) || ec) {
+    if (ec) throw FileError("make the extraction folder", extractionFolder, ec);
     throw Error("cannot make the extraction folder '" + extractionFolder +
-                "': " + (ec ? ec.message() : "a file of that name exists"));
+                "': a file of that name exists");
   }
   return extractionFolder;
 }
@@ -142,9 +139,7 @@ std::string PrepareExtractionFolder(const std::string& folder) {
 void RemoveExtractionFolder(const std::string& extractionFolder) {
   std::error_code ec;
   fs::remove(extractionFolder, ec);
-  if (ec) {
-    throw Error("cannot remove the extraction folder '" + extractionFolder + "': " + ec.message());
-  }
+  if (ec) throw FileError("remove the extraction folder", extractionFolder, ec);
 }
 
 }  // namespace velodex

@@ -1,0 +1,240 @@
+// The folder scan: rows, renamed rejects, the unknown ride type log, author.txt in archive
+// mode and the clean-up of the extraction folder.
+#include "run/folder_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "catalogue/error.h"
+#include "tests/support/test_support.h"
+#include "tools/design_encoder.h"
+
+namespace velodex {
+namespace {
+
+using testing::ReadFile;
+using testing::RunHarness;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+// Distinct raw bytes for every statistic, so a field stored under the wrong name shows.
+DesignParams Distinct(uint8_t code) {
+  DesignParams p;
+  p.rideTypeCode = code;
+  p.trainColorScheme = 7;
+  p.minWaitTime = 11;
+  p.maxWaitTime = 99;
+  p.maxSpeed = 45;        // 101.25
+  p.avgSpeed = 18;        // 40.5
+  p.rideLength = 0x0110;  // 272 / 0.3048
+  p.posGs = 20;           // 6.4
+  p.negGs = 255;          // -0.32
+  p.latGs = 129;          // -0.32 (low four bits)
+  p.invs = 0xE3;          // 3 (low five bits)
+  p.drops = 0xC5;         // 5 (low six bits)
+  p.maxDropHeight = 200;
+  p.ex = 65;         // 6.5
+  p.intensity = 52;  // 5.2
+  p.na = 31;         // 3.1
+  return p;
+}
+
+TEST(ReadTrackFolder, StoresTheTwentyTwoFieldsOfAnAcceptedDesign) {
+  RunHarness h;
+  WriteDesignFile(h.designs + "/Loop.td4", Distinct(19));
+  ReadTrackFolder(h.context, h.designs, "none");
+
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 1u);
+  const float kMinus032 = static_cast<float>(-0.32);
+  // clang-format off
+  const std::map<std::string, FieldValue> expected = {
+      {"File_Name", "Loop.td4"}, {"Ride_Name", "Corkscrew"}, {"Min_Wait_Time", 11},
+      {"Max_Wait_Time", 99}, {"Train_Color_Scheme", 7}, {"Ride_Type", "Corkscrew"},
+      {"Max_Speed", 101.25f}, {"Avg_Speed", 40.5f}, {"Ride_Length", 892.388427734375f},
+      {"PosGs", static_cast<float>(20 * 0.32)}, {"NegGs", kMinus032}, {"LatGs", kMinus032},
+      {"Invs", 3}, {"Drops", 5}, {"Max_Drop_Height", 200}, {"Ex", 6.5f},
+      {"Int", static_cast<float>(5.2)}, {"Na", static_cast<float>(3.1)},
+      {"Author", "Anonymous"}, {"Alink", "none"}, {"zipfilename", "none"},
+      {"Rating", 6.5f - static_cast<float>(5.2f + 3.1f)}};
+  // clang-format on
+  for (const auto& [column, value] : expected) {
+    EXPECT_EQ(rows[0][column], value) << column;
+  }
+  EXPECT_TRUE(rows[0]["Ride_Category"].isNull() ||
+              rows[0]["Ride_Category"] == FieldValue(std::string()));
+}
+
+TEST(ReadTrackFolder, CataloguesAcceptedRenamesRejectedAndReportsUnreadableDesigns) {
+  RunHarness h;
+  WriteDesignFile(h.designs + "/BIG.TD4", Distinct(0));
+  WriteDesignFile(h.designs + "/small.Td4", Distinct(1));
+  WriteFile(h.designs + "/BIG.TP4", "companion");
+  WriteFile(h.designs + "/notes.td4.txt", "not a design");
+  WriteFile(h.designs + "/Short.td4", "abc");
+  WriteFile(h.designs + "/Garbage.TD4", std::string(600, '\x7f'));
+  WriteFile(h.designs + "/Taken.td4", "xyz");
+  WriteFile(h.designs + "/Taken.bad", "the user's own file");
+  // Listed as a plain file, it opens and then fails to read, whoever reads it.
+  const bool unreadable = fs::exists("/proc/self/mem");
+  if (unreadable) fs::create_symlink("/proc/self/mem", h.designs + "/Memory.td4");
+  ReadTrackFolder(h.context, h.designs, "none");
+
+  // Names are listed without regard to case and stored with a lower-case ending; the files
+  // keep theirs. A rename onto a taken name fails and the scan goes on.
+  std::vector<std::string> files = {"BIG.TD4",   "BIG.TP4",   "Garbage.bad",   "Short.bad",
+                                    "Taken.bad", "Taken.td4", "notes.td4.txt", "small.Td4"};
+  if (unreadable) files.insert(files.begin() + 3, "Memory.td4");
+  EXPECT_EQ(testing::ListFolder(h.designs), files);
+  EXPECT_EQ(ReadFile(h.designs + "/Taken.bad"), "the user's own file");
+  EXPECT_EQ(ReadFile(h.designs + "/Short.bad"), "abc");
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["File_Name"], FieldValue("BIG.td4"));
+  EXPECT_EQ(rows[1]["File_Name"], FieldValue("small.td4"));
+  if (unreadable) {
+    EXPECT_NE(std::find(h.progress.events.begin(), h.progress.events.end(),
+                        "unreadable " + h.designs + "/Memory.td4: Input/output error"),
+              h.progress.events.end());
+  }
+}
+
+TEST(ReadTrackFolder, CataloguesUnknownRideTypesAndAppendsOneLogLineEach) {
+  RunHarness h;
+  WriteFile(h.unknownsLog(), "earlier line\r\n");
+  WriteDesignFile(h.designs + "/Loop.td4", Distinct(21));
+  WriteDesignFile(h.designs + "/Mystery.TD4", Distinct(255));
+  WriteDesignFile(h.designs + "/Maze.td4", Distinct(20));
+  ReadTrackFolder(h.context, h.designs, "none");
+
+  EXPECT_EQ(ReadFile(h.unknownsLog()), "earlier line\r\n21 Loop.td4\r\n255 Mystery.TD4\r\n");
+  auto rows = h.catalogueRows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0]["Ride_Name"], FieldValue("Unknown"));
+  EXPECT_EQ(rows[0]["Ride_Type"], FieldValue("Unknown"));
+  EXPECT_EQ(rows[1]["Ride_Name"], FieldValue("Maze"));
+  EXPECT_EQ(rows[2]["Ride_Name"], FieldValue("Unknown"));
+
+  // A log that cannot be written does not stop the scan.
+  fs::remove(h.unknownsLog());
+  fs::create_directory(h.unknownsLog());
+  ReadTrackFolder(h.context, h.designs, "none");
+  EXPECT_EQ(h.catalogueRows().size(), 6u);
+}
+
+TEST(ReadTrackFolder, StoresTheAuthorInArchiveModeOnly) {
+  struct Case {
+    bool zip;
+    const char* fileName;  // nullptr: no author file
+    const char* content;
+    const char* author;
+    const char* link;
+  };
+  // How the lines split is ReadAuthorFile's; these are what the scan decides.
+  const Case cases[] = {
+      {true, nullptr, "", "Anonymous", "none"},
+      {true, "author.txt", "", "", "none"},
+      {true, "AUTHOR.TXT", "Bob\r\nbob@example.org\r\n", "Bob", "bob@example.org"},
+      {false, "author.txt", "Ann\r\n", "Anonymous", "none"},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    h.options.zip = c.zip;
+    const std::string folder = h.designs + "/quilltemp";
+    fs::create_directory(folder);
+    if (c.fileName != nullptr) WriteFile(folder + "/" + c.fileName, c.content);
+    WriteDesignFile(folder + "/A.td4", Distinct(0));
+    WriteDesignFile(folder + "/B.td4", Distinct(1));
+    ReadTrackFolder(h.context, folder, "pack.zip");
+
+    auto rows = h.catalogueRows();
+    ASSERT_EQ(rows.size(), 2u);
+    for (auto& row : rows) {
+      EXPECT_EQ(row["Author"], FieldValue(c.author)) << c.content;
+      EXPECT_EQ(row["Alink"], FieldValue(c.link)) << c.content;
+      EXPECT_EQ(row["zipfilename"], FieldValue("pack.zip"));
+    }
+    // Outside archive mode the folder's files are the user's and stay.
+    EXPECT_EQ(fs::exists(folder + "/A.td4"), !c.zip);
+  }
+}
+
+TEST(ReadTrackFolder, ArchiveModeDeletesOnlyThePlainFilesOfTheExtractionFolder) {
+  RunHarness h;
+  h.options.zip = true;
+  const std::string extraction = h.designs + "/quilltemp";
+  fs::create_directories(extraction + "/sub");
+  WriteFile(extraction + "/sub/keep.td4", "nested, not ours to delete");
+  WriteFile(h.temp / "outside.txt", "outside");
+  fs::create_symlink(h.temp / "outside.txt", extraction + "/link.td4");
+  WriteDesignFile(extraction + "/A.td4", Distinct(0));
+  WriteFile(extraction + "/Bad.td4", "x");
+  WriteFile(extraction + "/readme.txt", "other");
+  WriteFile(extraction + "/author.txt", "Ann\r\n");
+  ReadTrackFolder(h.context, extraction, "pack.zip");
+
+  // The link is read through like any listed design and, rejected, renamed itself; the
+  // file it points to is neither renamed nor deleted.
+  EXPECT_EQ(testing::ListFolder(extraction), (std::vector<std::string>{"link.bad", "sub"}));
+  EXPECT_EQ(ReadFile(h.temp / "outside.txt"), "outside");
+  EXPECT_EQ(ReadFile(extraction + "/sub/keep.td4"), "nested, not ours to delete");
+  EXPECT_EQ(h.catalogueRows().size(), 1u);
+}
+
+TEST(ReadTrackFolder, ReportsReadingTracksTheCountAndEachDesignNumber) {
+  RunHarness h;
+  ReadTrackFolder(h.context, h.designs, "none");
+  WriteDesignFile(h.designs + "/A.td4", Distinct(0));
+  WriteDesignFile(h.designs + "/B.td4", Distinct(0));
+  ReadTrackFolder(h.context, h.designs, "none");
+  EXPECT_EQ(h.progress.events,
+            (std::vector<std::string>{"set 3=Reading Tracks", "repaint 3", "set 2=0",
+                                      "set 3=Reading Tracks", "repaint 3", "set 2=2", "set 1=1",
+                                      "repaint 1", "set 1=2", "repaint 1"}));
+  // Designs already catalogued are not looked for: every accepted file adds a row.
+  ReadTrackFolder(h.context, h.designs, "none");
+  EXPECT_EQ(h.catalogueRows().size(), 4u);
+}
+
+TEST(ReadTrackFolder, AMissingCatalogueIsAFailureNamingTheFile) {
+  RunHarness h;
+  fs::remove(h.databaseFolder + "/velodex.mdb");
+  WriteDesignFile(h.designs + "/A.td4", Distinct(0));
+  try {
+    ReadTrackFolder(h.context, h.designs, "none");
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("velodex.mdb"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(fs::exists(h.designs + "/A.td4"));
+}
+
+struct AuthorTextCase {
+  std::string text;
+  std::string author;
+  std::string link;
+};
+
+TEST(ReadAuthorFile, SplitsLinesOnAnyLineEnd) {
+  const AuthorTextCase cases[] = {
+      {"", "", "none"},
+      {"Ann", "Ann", "none"},
+      {"Ann\r\n", "Ann", "none"},
+      {"Ann\rlink", "Ann", "link"},
+      {"Ann\n\nlast", "Ann", "last"},
+      {"\r\nlink", "", "link"},
+      {"A\r\nB\r\nC\r\n", "A", "C"},
+  };
+  RunHarness h;
+  for (const auto& c : cases) {
+    WriteFile(h.temp / "author.txt", c.text);
+    AuthorInfo info = ReadAuthorFile(h.temp / "author.txt");
+    EXPECT_EQ(info.author, c.author) << c.text;
+    EXPECT_EQ(info.link, c.link) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace velodex
