@@ -54,6 +54,13 @@ constexpr CatalogueColumn kVelodexColumns[] = {
     {"zipfilename", "TEXT"},
     {"Rating", "SINGLE BLOB"},
     {"Ride_Category", "TEXT"},
+    {"Layout_Pieces", "SMALLINT"},
+    {"Layout_Width", "SMALLINT"},
+    {"Layout_Length", "SMALLINT"},
+    {"Layout_Rise", "SMALLINT"},
+    {"Layout_Dip", "SMALLINT"},
+    {"Layout_Closed", "TINYINT"},
+    {"Layout_Group", "TEXT"},
 };
 
 constexpr const char* kOtherObjects = R"sql(CREATE INDEX velodex_Ride_Name ON velodex (Ride_Name);

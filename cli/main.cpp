@@ -3,9 +3,11 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "catalogue/catalogue_location.h"
 #include "catalogue/error.h"
@@ -65,6 +67,15 @@ std::string TrimFolder(std::string folder) {
   return folder;
 }
 
+// Makes folder, and the folders above it, when missing. Throws FileError when it cannot, or
+// when a file stands at its name.
+void MakeFolders(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!ec && !IsDirectory(folder)) ec = std::make_error_code(std::errc::not_a_directory);
+  if (ec) throw FileError("make folder", folder, ec);
+}
+
 bool IsTerminal(std::FILE* stream) {
 #ifndef _WIN32
   return isatty(fileno(stream)) != 0;
@@ -87,6 +98,7 @@ int main(int argc, char** argv) {
   std::string databaseDir;
   std::string unknownsLog = DefaultUnknownsLog();
   std::optional<std::string> password;
+  std::string picturesFolder;
   bool ascending = false;
 
   app.add_option("FOLDER", folder, "Folder holding the designs (.td4) or archives (.zip)")
@@ -120,6 +132,9 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingDirectory);
   app.add_option("--unknowns-log", unknownsLog, "Log of unknown ride type codes")
       ->capture_default_str();
+  app.add_option("--pictures", picturesFolder,
+                 "Also write a picture (SVG: plan and side profile) of every design into this "
+                 "folder, named after the design file; the folder is made when missing");
   app.add_option("--password", password,
                  "Password for encrypted archive members (default: ask on a terminal, else "
                  "none)");
@@ -145,9 +160,14 @@ int main(int argc, char** argv) {
   try {
     FillRideTypeTable(rideTypes);
     if (databaseDir.empty()) databaseDir = ResolveCatalogueFolder(ProgramFolder());
+    if (!picturesFolder.empty()) {
+      picturesFolder = TrimFolder(picturesFolder);
+      MakeFolders(picturesFolder);
+    }
     RunContext context{.setup = {.rideTypes = rideTypes,
                                  .databaseFolder = databaseDir,
-                                 .unknownsLog = unknownsLog},
+                                 .unknownsLog = unknownsLog,
+                                 .picturesFolder = picturesFolder},
                        .frontEnd = {.options = options,
                                     .runLister = runLister,
                                     .scanLister = scanLister,

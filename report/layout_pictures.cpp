@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "catalogue/file_system.h"
 #include "report/layout_drawing.h"
 
 namespace velodex {
@@ -547,6 +548,11 @@ std::string LayoutSvg(const TrackLayout& layout, const std::string& title) {
          Escaped(title) + "</text><text x=\"8\" y=\"42\" font-size=\"13\" fill=\"#444\">" +
          Escaped(DescribeLayout(layout)) + "</text>" + nested(planBox, 8, 52) +
          nested(profileBox, 8 + planBox.width + 12, 52) + "</svg>";
+}
+
+std::string PictureFileName(const std::string& designName, const std::string& zipFileName) {
+  const std::string picture = ReplaceEnding(designName, "svg");
+  return zipFileName == "none" ? picture : zipFileName + " - " + picture;
 }
 
 }  // namespace velodex

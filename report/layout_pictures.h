@@ -29,4 +29,10 @@ std::string ProfileSvg(const TrackLayout& layout);
 // Plan and profile side by side under a caption: title (escaped) and the layout's facts.
 std::string LayoutSvg(const TrackLayout& layout, const std::string& title);
 
+// The name of a design's picture: the design's file name ending in "svg" instead of "td4"
+// ("Loop.td4" -> "Loop.svg"), after its archive's name for a design from an archive
+// ("pack.zip - Loop.svg"), so that designs of one name in two archives keep a picture each.
+// zipFileName is "none" for a loose design.
+std::string PictureFileName(const std::string& designName, const std::string& zipFileName);
+
 }  // namespace velodex

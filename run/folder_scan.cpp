@@ -11,6 +11,8 @@
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
 #include "catalogue/track_design.h"
+#include "catalogue/track_layout.h"
+#include "report/layout_pictures.h"
 
 namespace velodex {
 
@@ -47,7 +49,8 @@ void DeleteExtractedFiles(const std::string& folder) {
 
 void AddCatalogueRow(RecordSet& table, const std::string& storedName,
                      const std::string& rideTypeName, const DesignStats& stats,
-                     const AuthorInfo& author, const std::string& zipFileName) {
+                     const LayoutFacts& layout, const AuthorInfo& author,
+                     const std::string& zipFileName) {
   table.addNew();
   table.setField("File_Name", storedName);
   table.setField("Ride_Name", rideTypeName);
@@ -71,6 +74,13 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
   table.setField("Alink", author.link);
   table.setField("zipfilename", zipFileName);
   table.setField("Rating", stats.rating);
+  table.setField("Layout_Pieces", layout.pieces);
+  table.setField("Layout_Width", layout.width);
+  table.setField("Layout_Length", layout.length);
+  table.setField("Layout_Rise", layout.rise);
+  table.setField("Layout_Dip", layout.dip);
+  table.setField("Layout_Closed", layout.closed ? 1 : 0);
+  table.setField("Layout_Group", layout.group);
   table.update();
 }
 
@@ -107,6 +117,7 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
   database.open(JoinPath(context.setup.databaseFolder, kCatalogueFileName));
   RecordSet table = database.openTable("velodex");
   DecodedDesign design;
+  TrackLayout layout;  // reused, as the decoding buffer is
 
   FileLister& lister = context.frontEnd.scanLister;
   lister.setPath(folder);
@@ -153,11 +164,21 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
       SkipOnFailure(
           [&] { AppendUnknownLine(context.setup.unknownsLog, stats.rideTypeCode, name); });
     }
+    WalkTrackLayout(design, layout);
+    const LayoutFacts facts = LayoutFactsOf(layout);
     // The stored name ends in a lower-case "td4" whatever the name on disk: "LOOP.TD4" is
     // stored as "LOOP.td4".
+    const std::string storedName = ReplaceEnding(name, "td4");
     SkipOnFailure([&] {
-      AddCatalogueRow(table, ReplaceEnding(name, "td4"), rideTypeName, stats, author, zipFileName);
+      AddCatalogueRow(table, storedName, rideTypeName, stats, facts, author, zipFileName);
     });
+    if (!context.setup.picturesFolder.empty()) {
+      SkipOnFailure([&] {
+        WriteFileAtomically(
+            JoinPath(context.setup.picturesFolder, PictureFileName(storedName, zipFileName)),
+            LayoutSvg(layout, name));
+      });
+    }
   }
 
   if (context.frontEnd.options.useZipFiles()) DeleteExtractedFiles(folder);

@@ -100,6 +100,11 @@ TEST(SmallPlanSvg, EveryLayoutFitsTheBudgetAndStillShowsItsTrack) {
   }
 }
 
+TEST(PictureFileName, FollowsTheDesignAndItsArchive) {
+  EXPECT_EQ(PictureFileName("LOOP.td4", "none"), "LOOP.svg");
+  EXPECT_EQ(PictureFileName("Loop.td4", "pack.zip"), "pack.zip - Loop.svg");
+}
+
 TEST(LayoutSvg, CaptionEscapesTheTitleAndStatesTheFacts) {
   const std::string svg = LayoutSvg(LayoutOfTrack({{0x00, 0}, {0x8D, 0}}), "<Loop & \"Co\">");
   EXPECT_NE(svg.find(">&lt;Loop &amp; &quot;Co&quot;&gt;<"), std::string::npos);
