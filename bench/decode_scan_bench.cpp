@@ -70,7 +70,7 @@ BENCHMARK(BM_DecodeFile);
 // (a 200-piece circuit is a large coaster).
 DecodedDesign DesignWithPieces(int pieces) {
   DesignParams p = VariedParams(7);
-  p.rideLength = static_cast<uint16_t>(4 * pieces);
+  p.rideLength = static_cast<uint16_t>(7 * pieces);
   DecodedDesign design;
   DecodeTrackDesignBytes(EncodeDesignFile(MakeDecodedDesign(p)), design);
   return design;

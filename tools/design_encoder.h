@@ -61,7 +61,7 @@ struct DesignParams {
   int decodedLength = 8198;      // 8198 (expansion) or 8058 (original game)
   uint32_t seed = 1;             // varies the colours and the generated track
   // The track element list written at the list start and ended by 0xFF. When absent, a
-  // generated closed circuit of about rideLength / 4 pieces (a generated maze for the maze
+  // generated closed circuit of about rideLength / 7 pieces (a generated maze for the maze
   // ride type).
   std::optional<std::vector<TrackElement>> track;
   // Raw bytes written at the list start instead, as they are (maze entries, damaged lists).
