@@ -60,7 +60,7 @@ constexpr CatalogueColumn kVelodexColumns[] = {
     {"Layout_Rise", "SMALLINT"},
     {"Layout_Dip", "SMALLINT"},
     {"Layout_Closed", "TINYINT"},
-    {"Layout_Group", "TEXT"},
+    {"Layout_Group", "INTEGER"},
 };
 
 constexpr const char* kOtherObjects = R"sql(CREATE INDEX velodex_Ride_Name ON velodex (Ride_Name);

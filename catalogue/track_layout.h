@@ -86,12 +86,20 @@ struct LayoutFacts {
   int rise = 0;  // highest piece end above the start, in height units
   int dip = 0;   // lowest piece end below the start, as a positive number
   bool closed = false;
-  std::string group;  // equal for the same track piece for piece, or its mirror image
+  // Equal for the same track piece for piece, or its mirror image: a number from 1 to 2^53 - 1
+  // (exact in every JSON reader), 0 for a layout without a single piece.
+  int64_t group = 0;
+
+  bool operator==(const LayoutFacts&) const = default;
 };
 LayoutFacts LayoutFactsOf(const TrackLayout& layout);
 
-// The group key alone: 16 hex digits, empty for a layout without a single piece.
-std::string LayoutGroup(const TrackLayout& layout);
+// The facts alone, as LayoutFactsOf(WalkTrackLayout(design)) gives them, without keeping the
+// pieces: what the folder scan stores for every design.
+LayoutFacts WalkLayoutFacts(const DecodedDesign& design);
+
+// The group alone, as LayoutFacts holds it.
+int64_t LayoutGroup(const TrackLayout& layout);
 
 struct CoveredTile {
   int16_t x;

@@ -80,7 +80,7 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
   table.setField("Layout_Rise", layout.rise);
   table.setField("Layout_Dip", layout.dip);
   table.setField("Layout_Closed", layout.closed ? 1 : 0);
-  table.setField("Layout_Group", layout.group);
+  if (layout.group != 0) table.setField("Layout_Group", layout.group);
   table.update();
 }
 
@@ -117,7 +117,7 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
   database.open(JoinPath(context.setup.databaseFolder, kCatalogueFileName));
   RecordSet table = database.openTable("velodex");
   DecodedDesign design;
-  TrackLayout layout;  // reused, as the decoding buffer is
+  TrackLayout layout;  // for pictures; reused, as the decoding buffer is
 
   FileLister& lister = context.frontEnd.scanLister;
   lister.setPath(folder);
@@ -164,15 +164,17 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
       SkipOnFailure(
           [&] { AppendUnknownLine(context.setup.unknownsLog, stats.rideTypeCode, name); });
     }
-    WalkTrackLayout(design, layout);
-    const LayoutFacts facts = LayoutFactsOf(layout);
+    // The pieces themselves are kept only when a picture is drawn from them.
+    const bool drawing = !context.setup.picturesFolder.empty();
+    if (drawing) WalkTrackLayout(design, layout);
+    const LayoutFacts facts = drawing ? LayoutFactsOf(layout) : WalkLayoutFacts(design);
     // The stored name ends in a lower-case "td4" whatever the name on disk: "LOOP.TD4" is
     // stored as "LOOP.td4".
     const std::string storedName = ReplaceEnding(name, "td4");
     SkipOnFailure([&] {
       AddCatalogueRow(table, storedName, rideTypeName, stats, facts, author, zipFileName);
     });
-    if (!context.setup.picturesFolder.empty()) {
+    if (drawing) {
       SkipOnFailure([&] {
         WriteFileAtomically(
             JoinPath(context.setup.picturesFolder, PictureFileName(storedName, zipFileName)),

@@ -32,7 +32,8 @@ void CheckLayout(const velodex::DecodedDesign& design) {
   Check(facts.width <= facts.length && facts.length <= 128);
   Check(facts.rise >= 0 && facts.dip >= 0 && facts.rise + facts.dip <= 255);
   Check(!facts.closed || layout.complete());
-  Check(facts.group.size() == (facts.pieces > 0 || !layout.mazeEntries.empty() ? 16u : 0u));
+  Check((facts.group != 0) == (facts.pieces > 0 || !layout.mazeEntries.empty()));
+  Check(facts.group >= 0 && facts.group < (int64_t{1} << 53));
   for (const velodex::CoveredTile& tile : velodex::CoveredTiles(layout)) {
     Check(tile.x >= layout.minX && tile.x <= layout.maxX);
     Check(tile.y >= layout.minY && tile.y <= layout.maxY);

@@ -111,15 +111,16 @@ TEST(ReadTrackFolder, StoresEachDesignsLayoutAndWritesItsPicture) {
   CatalogueDatabase database;
   database.open(h.databaseFolder + "/velodex.mdb");
   RecordSet rows = database.openQuery("SELECT * FROM velodex ORDER BY File_Name");
-  std::map<std::string, std::string> groups;
+  std::map<std::string, FieldValue> groups;
   for (; !rows.atEnd(); rows.moveNext()) {
     const std::string file = rows.field("File_Name").text();
     const Case& c = *std::find_if(std::begin(cases), std::end(cases),
                                   [&](const Case& k) { return file == k.file; });
     for (const auto& [column, value] : c.layout) EXPECT_EQ(rows.field(column), value) << file;
-    groups[file] = rows.field("Layout_Group").text();
+    groups[file] = rows.field("Layout_Group");
   }
   ASSERT_EQ(groups.size(), 3u);
+  EXPECT_TRUE(groups["Oval.td4"].isInteger());
   EXPECT_EQ(groups["Mirror.td4"], groups["Oval.td4"]);
   EXPECT_NE(groups["Torn.td4"], groups["Oval.td4"]);
   EXPECT_EQ(testing::ListFolder(pictures),
