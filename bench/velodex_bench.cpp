@@ -7,7 +7,9 @@
 // floor), the run without output switches (code 0) and the run with hyperlinks, separate
 // pages and copies (code 22). Each starts after a sync, so none pays for writing back what
 // came before it. Prints the median of each and the ratios to the floors, then where the
-// runs spend their time.
+// runs spend their time. The code 0 run is also timed with the explorer page on (its cost
+// over code 0, and the page's bytes per design); with --browser-designs the page of a larger
+// collection is opened in headless Chromium by bench/explorer_browser_bench.js.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -36,6 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kTargetRatio = 3.0;
+constexpr int kExplorerPairs = 15;
 
 // What the generator wrote, as absolute paths.
 struct Collection {
@@ -114,13 +117,15 @@ struct Setup {
   std::string cli;
   std::string emptyCatalogue;
   std::string scratch;
+  std::string browserBench;
 };
 
 // One configuration of velodex-cli runs over one collection with its own catalogue.
 class CliRun {
  public:
-  CliRun(const Setup& setup, const Collection& collection, const std::string& name, bool code22)
-      : collection_(collection), code22_(code22) {
+  CliRun(const Setup& setup, const Collection& collection, const std::string& name, bool code22,
+         bool explorer = false)
+      : collection_(collection), code22_(code22), explorer_(explorer) {
     const std::string folder = JoinPath(setup.scratch, name);
     fs::create_directories(folder);
     databaseFolder_ = JoinPath(folder, "db");
@@ -131,6 +136,7 @@ class CliRun {
     errPath_ = JoinPath(folder, "err.txt");
     argv_ = {setup.cli, "--columns", "all"};
     if (code22) argv_.insert(argv_.end(), {"--hyperlinks", "--separate", "--copy"});
+    if (explorer) argv_.push_back("--explorer");
     argv_.insert(argv_.end(), {"--database-dir", databaseFolder_, "--unknowns-log",
                                JoinPath(folder, "unknowns.txt"), collection.folder});
   }
@@ -140,8 +146,9 @@ class CliRun {
   // One whole run; throws Error unless it completed with its completion text.
   ChildResult run() const {
     const ChildResult result = RunChild(argv_, outPath_, errPath_);
-    const std::string expected =
-        "Done - Look at " + collection_.folder + (code22_ ? "/rideindex.htm" : "/simpleindex.htm");
+    const std::string expected = "Done - Look at " + collection_.folder +
+                                 (code22_ ? "/rideindex.htm" : "/simpleindex.htm") +
+                                 (explorer_ ? " and " + collection_.folder + "/explorer.htm" : "");
     if (result.exitStatus != 0 || LastLine(outPath_) != expected) {
       throw Error("velodex-cli run failed (exit status " + std::to_string(result.exitStatus) +
                   "): " + LastLine(errPath_));
@@ -152,6 +159,7 @@ class CliRun {
  private:
   const Collection& collection_;
   bool code22_;
+  bool explorer_;
   std::string databaseFolder_;
   std::string outPath_;
   std::string errPath_;
@@ -216,6 +224,7 @@ bool TimeRuns(const Setup& setup, int designs, int rounds, bool judge) {
 
   const CliRun code0(setup, collection, "code0", false);
   const CliRun code22(setup, collection, "code22", true);
+  const CliRun explorer(setup, collection, "explorer", false, true);
   const std::string copyTarget = JoinPath(setup.scratch, "copy-floor");
 
   // Warm the cache and fill both catalogues, so the measured runs start as a second run does.
@@ -223,9 +232,10 @@ bool TimeRuns(const Setup& setup, int designs, int rounds, bool judge) {
   CopyFloor(collection, copyTarget);
   code0.run();
   code22.run();
+  explorer.run();
 
   Series read{"read floor (cat)", {}}, copy{"copy floor (cp)", {}};
-  Series run0{"code 0", {}}, run22{"code 22", {}};
+  Series run0{"code 0", {}}, run22{"code 22", {}}, runExplorer{"code 0 + explorer", {}};
   // Each measurement starts with nothing waiting to be written, so none pays for the
   // write-back of the one before it.
   for (int round = 0; round < rounds; ++round) {
@@ -237,14 +247,16 @@ bool TimeRuns(const Setup& setup, int designs, int rounds, bool judge) {
     run0.add(code0.run());
     sync();
     run22.add(code22.run());
+    sync();
+    runExplorer.add(explorer.run());
   }
 
   std::printf("\n%d designs, %d measured rounds after one warm-up round, warm cache\n", designs,
               rounds);
   std::printf("%-20s %10s %10s %10s %14s\n", "", "median s", "min s", "max s", "peak RSS MiB");
-  for (const Series* s : {&read, &copy, &run0, &run22}) {
+  for (const Series* s : {&read, &copy, &run0, &run22, &runExplorer}) {
     std::printf("%-20s %10.3f %10.3f %10.3f", s->name, s->median(), s->min(), s->max());
-    if (s == &run0 || s == &run22) {
+    if (s != &read && s != &copy) {
       std::printf(" %14.1f", static_cast<double>(s->maxRssKiB) / 1024.0);
     }
     std::printf("\n");
@@ -261,12 +273,51 @@ bool TimeRuns(const Setup& setup, int designs, int rounds, bool judge) {
               verdict(ratio22));
   std::printf("code 0 / copy floor:  %6.2fx   code 22 / read floor: %6.2fx\n",
               run0.median() / copy.median(), run22.median() / read.median());
+  // The explorer's cost is small beside the noise of a shared machine, so it is measured on
+  // pairs of runs back to back: the median of the pairs' ratios.
+  std::vector<double> ratios;
+  const int pairs = judge ? kExplorerPairs : 1;
+  for (int pair = 0; pair < pairs; ++pair) {
+    sync();
+    const double plain = code0.run().seconds;
+    sync();
+    ratios.push_back(explorer.run().seconds / plain);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  const double explorerCost = ratios[ratios.size() / 2] - 1;
+  const auto pageBytes = fs::file_size(JoinPath(collection.folder, "explorer.htm"));
+  std::printf(
+      "explorer page: %+.1f%% over code 0 (median of %d pairs of runs; target 10%%), %ju bytes, "
+      "%.1f bytes per design (target 200)\n",
+      100 * explorerCost, pairs, pageBytes, static_cast<double>(pageBytes) / designs);
   std::fflush(stdout);
   if (judge) {
     PrintStageTimes(collection.folder, code0.databaseFolder(), setup.scratch, false);
     PrintStageTimes(collection.folder, code22.databaseFolder(), setup.scratch, true);
   }
   return ratio0 <= kTargetRatio && ratio22 <= kTargetRatio;
+}
+
+// Writes the explorer page of a collection of designs and opens it in headless Chromium
+// through the browser benchmark, which prints its own figures.
+void MeasureBrowser(const Setup& setup, int designs) {
+  const std::string root = JoinPath(setup.scratch, "browser");
+  const Collection collection = WriteCollection(JoinPath(root, "designs"), designs);
+  const Setup large{setup.cli, setup.emptyCatalogue, root, {}};
+  const CliRun run(large, collection, "explorer", false, true);
+  run.run();
+  const std::string page = JoinPath(collection.folder, "explorer.htm");
+  std::printf("\nexplorer page of %d designs: %.1f MiB, %.1f bytes per design\n", designs,
+              static_cast<double>(fs::file_size(page)) / (1024.0 * 1024.0),
+              static_cast<double>(fs::file_size(page)) / designs);
+  std::fflush(stdout);
+  const ChildResult r = RunChild({"node", setup.browserBench, page}, JoinPath(root, "browser.txt"),
+                                 JoinPath(root, "browser-err.txt"));
+  std::ifstream out(JoinPath(root, "browser.txt"));
+  std::printf("%s", std::string(std::istreambuf_iterator<char>(out), {}).c_str());
+  if (r.exitStatus != 0)
+    throw Error("the browser benchmark failed: " + LastLine(JoinPath(root, "browser-err.txt")));
+  fs::remove_all(root);
 }
 
 // Peak memory of one run of each code at a larger collection, each after a filling run.
@@ -276,7 +327,7 @@ void MeasureMemory(const Setup& setup, int designs) {
   const Collection collection = WriteCollection(JoinPath(root, "designs"), designs);
   std::printf("\n");
   PrintCollection(collection, Seconds(start));
-  const Setup large{setup.cli, setup.emptyCatalogue, root};
+  const Setup large{setup.cli, setup.emptyCatalogue, root, {}};
   for (bool code22 : {false, true}) {
     const CliRun run(large, collection, code22 ? "code22" : "code0", code22);
     run.run();
@@ -310,6 +361,7 @@ int main(int argc, char** argv) {
   int designs = 20000;
   int rounds = 5;
   int memoryDesigns = 0;
+  int browserDesigns = 0;
   bool smoke = false;
   bool keep = false;
   bool requireTargets = false;
@@ -317,6 +369,7 @@ int main(int argc, char** argv) {
   Setup setup;
   setup.cli = JoinPath(ProgramFolder(), "velodex-cli");
   setup.emptyCatalogue = JoinPath(JoinPath(ProgramFolder(), "share"), "velodex.mdb");
+  setup.browserBench = VELODEX_BROWSER_BENCH;
   app.add_option("--designs", designs, "Designs in the timed collection")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
@@ -326,6 +379,12 @@ int main(int argc, char** argv) {
   app.add_option("--memory-designs", memoryDesigns,
                  "Also measure peak memory on a collection of this many designs (e.g. 100000)")
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--browser-designs", browserDesigns,
+                 "Also time the explorer page of this many designs in headless Chromium (e.g. "
+                 "100000)")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--browser-bench", setup.browserBench, "The browser benchmark script")
+      ->capture_default_str();
   app.add_flag("--smoke", smoke, "Quick check of the benchmark itself: 200 designs, 1 round");
   app.add_flag("--require-targets", requireTargets, "Exit with status 1 when a target is missed");
   app.add_option("--cli", setup.cli, "The velodex-cli to time")->capture_default_str();
@@ -345,6 +404,7 @@ int main(int argc, char** argv) {
     std::printf("velodex-bench: %s\nscratch: %s\n", setup.cli.c_str(), setup.scratch.c_str());
     const bool met = TimeRuns(setup, designs, rounds, !smoke);
     if (memoryDesigns > 0) MeasureMemory(setup, memoryDesigns);
+    if (browserDesigns > 0) MeasureBrowser(setup, browserDesigns);
     if (!keep) std::filesystem::remove_all(setup.scratch);
     return (requireTargets && !smoke && !met) ? 1 : 0;
   } catch (const std::exception& e) {

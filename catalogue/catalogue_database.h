@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace velodex {
 
@@ -62,6 +63,11 @@ class RecordSet {
   // The current row's value of the named column. Throws Error for an unknown column or
   // when there is no current row.
   FieldValue field(const std::string& name);
+  // For readers that go through many rows: the position of the named column (throws Error
+  // for an unknown one), and the current row's value of the column at that position, with the
+  // same checks as field().
+  int columnIndex(const std::string& name);
+  FieldValue field(int index);
 
   // Table sets only: removes the current row; the position then moves on with moveNext().
   void deleteCurrent();
@@ -116,6 +122,9 @@ class CatalogueDatabase {
   // Writes a compacted copy of the closed catalogue file source into destination, which
   // must not exist. The source stays unchanged. Throws Error naming the file on failure.
   static void compact(const std::string& source, const std::string& destination);
+
+  // The names of the columns of the table velodex, in table order.
+  static std::vector<std::string> columnNames();
 
   // Creates a new empty catalogue file at path (tables, stored queries); the build's
   // empty-catalogue maker and the tests use it. Throws Error if path exists.

@@ -16,6 +16,7 @@
 
 #include <vector>
 
+#include "catalogue/catalogue_database.h"
 #include "catalogue/sqlite_connection.h"
 
 namespace velodex {
@@ -54,6 +55,8 @@ constexpr CatalogueColumn kVelodexColumns[] = {
     {"zipfilename", "TEXT"},
     {"Rating", "SINGLE BLOB"},
     {"Ride_Category", "TEXT"},
+    {"Disk_Name", "TEXT"},  // the design's file name as listed on disk
+    {"Design_Digest", "TEXT"},  // the digest of the decoded contents (design_digest.h)
     {"Layout_Pieces", "SMALLINT"},
     {"Layout_Width", "SMALLINT"},
     {"Layout_Length", "SMALLINT"},
@@ -81,6 +84,12 @@ INSERT INTO QueryDefs (Name, SqlText)
 )sql";
 
 }  // namespace
+
+std::vector<std::string> CatalogueDatabase::columnNames() {
+  std::vector<std::string> names;
+  for (const CatalogueColumn& column : kVelodexColumns) names.emplace_back(column.name);
+  return names;
+}
 
 std::string CatalogueSchemaScript() {
   std::string script = "CREATE TABLE velodex (\n";

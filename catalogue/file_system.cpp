@@ -296,6 +296,25 @@ std::string DriveRoot() {
 #endif
 }
 
+bool IsAtomicTemporaryName(const std::string& name) {
+  static constexpr std::string_view kMark = ".velodex-";
+  constexpr size_t kSuffix = 6;
+  if (name.size() <= kMark.size() + kSuffix) return false;
+  const size_t mark = name.size() - kSuffix - kMark.size();
+  return name.compare(mark, kMark.size(), kMark) == 0 &&
+         std::all_of(name.end() - kSuffix, name.end(), [](char c) {
+           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+         });
+}
+
+void RemoveAtomicLeftovers(const std::string& folder) {
+  ForEachEntry(folder, [&](const FolderEntry& entry) {
+    if (entry.kind != EntryKind::kFile || !IsAtomicTemporaryName(entry.name)) return;
+    std::error_code ignored;
+    fs::remove(JoinPath(folder, entry.name), ignored);
+  });
+}
+
 std::string DefaultUnknownsLog() { return DriveRoot() + "unknowns.txt"; }
 
 std::string ProgramFolder() {

@@ -147,6 +147,14 @@ void RenameWithoutReplacing(const std::string& from, const std::string& to);
 // Deletes the file at path when there is one. Throws FileError("delete", path, cause).
 void RemoveFile(const std::string& path);
 
+// True for a name AtomicFile gives its temporary files: any name, ".velodex-", and six
+// letters or digits.
+bool IsAtomicTemporaryName(const std::string& name);
+
+// Removes the temporary files that AtomicFile writers killed midway left directly in folder:
+// plain files with such a name only, never a link or a folder. What cannot be removed stays.
+void RemoveAtomicLeftovers(const std::string& folder);
+
 // The stand-in for the drive root "c:\": the user's home folder on POSIX, C:\ on Windows.
 std::string DriveRoot();
 

@@ -323,11 +323,39 @@ void RecordSet::moveNext() {
 
 FieldValue RecordSet::field(const std::string& name) {
   Impl& set = Live(impl_);
-  const std::string action = "cannot read field '" + name + "'";
   const auto found = set.fields.find(name);
-  if (found == set.fields.end()) throw set.fail(action, "no such field");
-  set.requireCurrentRow(action);
+  // Page writers read every field of every row: the failure's text is made only on the way
+  // to a failure, and a statement already on the current row is read as it stands.
+  const bool onCurrentRow = found != set.fields.end() && !set.atEnd && !set.currentDeleted &&
+                            set.cursorRow == set.position && !set.cursorDone;
+  if (!onCurrentRow) {
+    const std::string action = "cannot read field '" + name + "'";
+    if (found == set.fields.end()) throw set.fail(action, "no such field");
+    set.requireCurrentRow(action);
+  }
   return set.cursor.column(found->second, set.singles[static_cast<size_t>(found->second)]);
+}
+
+int RecordSet::columnIndex(const std::string& name) {
+  Impl& set = Live(impl_);
+  const auto found = set.fields.find(name);
+  if (found == set.fields.end()) {
+    throw set.fail("cannot read field '" + name + "'", "no such field");
+  }
+  return found->second;
+}
+
+FieldValue RecordSet::field(int index) {
+  Impl& set = Live(impl_);
+  const bool onCurrentRow =
+      !set.atEnd && !set.currentDeleted && set.cursorRow == set.position && !set.cursorDone;
+  const bool known = index >= 0 && static_cast<size_t>(index) < set.singles.size();
+  if (!onCurrentRow || !known) {
+    const std::string action = "cannot read field " + std::to_string(index);
+    if (!known) throw set.fail(action, "no such field");
+    set.requireCurrentRow(action);
+  }
+  return set.cursor.column(index, set.singles[static_cast<size_t>(index)]);
 }
 
 void RecordSet::deleteCurrent() { Live(impl_).deleteCurrent(); }

@@ -14,9 +14,9 @@ inline constexpr int kColumnCount = 14;
 // Column i's caption: the wizard's check box caption, the page's heading text and the
 // settings key, all at once.
 inline constexpr std::array<const char*, kColumnCount> kColumnCaptions = {
-    "Ride Name", "Coaster Type", "Max Speed", "Avg Speed",       "Ride Length",
-    "Pos. Gs",   "Neg. Gs",      "Lat Gs",    "Invs",            "Drops",
-    "Max Drop Height", "Excitement", "Intensity", "Nausea"};
+    "Ride Name",       "Coaster Type", "Max Speed", "Avg Speed", "Ride Length",
+    "Pos. Gs",         "Neg. Gs",      "Lat Gs",    "Invs",      "Drops",
+    "Max Drop Height", "Excitement",   "Intensity", "Nausea"};
 
 class RunOptions {
  public:
@@ -38,6 +38,9 @@ class RunOptions {
   virtual bool useZipFiles() const = 0;
   virtual bool separateByRideType() const = 0;
   virtual bool copyTracksToSubdirectory() const = 0;
+  // Whether the run also writes the explorer page after its own pages. An addition the
+  // person switches on; a front end that does not offer it leaves it off.
+  virtual bool explorerPage() const { return false; }
 };
 
 // 2 x separate + 4 x copy + 8 x zip + 16 x hyperlinks: the even numbers 0 to 30.
@@ -54,6 +57,7 @@ struct PlainRunOptions final : RunOptions {
   bool zip = false;
   bool separate = false;
   bool copy = false;
+  bool explorer = false;
 
   std::string folder() const override { return folderText; }
   std::string ridesPerPage() const override { return ridesPerPageText; }
@@ -68,6 +72,7 @@ struct PlainRunOptions final : RunOptions {
   bool useZipFiles() const override { return zip; }
   bool separateByRideType() const override { return separate; }
   bool copyTracksToSubdirectory() const override { return copy; }
+  bool explorerPage() const override { return explorer; }
 };
 
 }  // namespace velodex

@@ -9,11 +9,14 @@
 #include <string>
 #include <system_error>
 
+#include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/option_checks.h"
 #include "catalogue/ride_type_table.h"
 #include "cli/terminal_front_end.h"
+#include "report/catalogue_export.h"
 #include "run/catalogue_run.h"
 
 #ifndef _WIN32
@@ -24,15 +27,20 @@ namespace {
 
 using namespace velodex;
 
-enum ExitCode { kCompleted = 0, kRunMessage = 1, kUsage = 2, kFailure = 3 };
+enum ExitCode { kCompleted = 0, kRunMessage = 1, kUsage = 2, kFailure = 3, kIncomplete = 4 };
 
 constexpr const char* kExitCodes =
     "Exit status:\n"
     "  0  the run completed (also after an option code without a dispatch row, whose number\n"
     "     is printed)\n"
     "  1  the run ended on one of its own messages (\"No Ride files found\", \"No Files found\")\n"
-    "  2  usage error\n"
-    "  3  failure (catalogue, page, copy or archive folder), with its message\n";
+    "  2  usage error, or a rides-per-page or sort text the run cannot use\n"
+    "  3  failure (catalogue, page, copy or archive folder, another run using the catalogue),\n"
+    "     with its message\n"
+    "  4  the run completed, but some designs or archives could not be read, or a catalogue\n"
+    "     row or the unknowns log could not be written (each named on standard error)\n"
+    "Progress, messages and a summary go to standard error; standard output holds only the\n"
+    "completion line naming the page to open.\n";
 
 // "all", "none" or comma-separated indexes 0 to 13.
 std::array<bool, kColumnCount> ParseColumns(const std::string& text) {
@@ -98,6 +106,7 @@ int main(int argc, char** argv) {
   std::string databaseDir;
   std::string unknownsLog = DefaultUnknownsLog();
   std::optional<std::string> password;
+  std::string exportPath;
   std::string picturesFolder;
   bool ascending = false;
 
@@ -124,6 +133,16 @@ int main(int argc, char** argv) {
   app.add_flag("--separate", options.separate, "Write a ride index and one page set per ride type");
   auto* copy = app.add_flag("--copy", options.copy,
                             "Copy each design into a folder named after its ride type");
+  app.add_flag("--explorer", options.explorer,
+               "Also write explorer.htm: every design in one page that sorts, searches and "
+               "filters in the browser");
+  app.add_option("--export", exportPath,
+                 "Also write every catalogue row to FILE: CSV when it ends in .csv, JSON when "
+                 "it ends in .json")
+      ->check([](const std::string& path) {
+        return ExportFormatOf(path) ? std::string()
+                                    : "'" + path + "' ends in neither .csv nor .json";
+      });
   zip->excludes(hyperlinks);
   zip->excludes(copy);
   app.add_option("--database-dir", databaseDir,
@@ -146,11 +165,17 @@ int main(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? 0 : kUsage;
   }
-  options.folderText = TrimFolder(folder);
+  // Absolute, so the completion line names a page that opens from anywhere.
+  options.folderText = TrimFolder(std::filesystem::absolute(folder).lexically_normal().string());
   options.descending = !ascending;
+  // Checked before the run empties the catalogue or touches the folder.
+  if (const auto problem = CheckRunOptions(options, CatalogueDatabase::columnNames())) {
+    std::fprintf(stderr, "velodex-cli: %s\n", problem->message.c_str());
+    return kUsage;
+  }
 
   const bool interactive = IsTerminal(stderr);
-  TerminalProgress progress(stdout, stderr, interactive);
+  TerminalProgress progress(stderr, stderr, interactive);
   TerminalPrompts prompts(password, IsTerminal(stdin));
   NoWindows windows;
   DirectoryLister runLister;
@@ -178,8 +203,20 @@ int main(int argc, char** argv) {
     const RunOutcome outcome = RunCatalogue(context);
     progress.finish();
     if (outcome == RunOutcome::kEmptyFolder) return kRunMessage;
+    if (!exportPath.empty()) {
+      CatalogueDatabase database;
+      database.open(JoinPath(databaseDir, kCatalogueFileName));
+      RecordSet rows = database.openQuery(SortedCatalogueQuery(options));
+      ExportCatalogue(rows, exportPath, *ExportFormatOf(exportPath));
+      rows.close();
+      database.close();
+    }
+    const RunSummary& summary = context.summary;
+    std::fprintf(stderr, "%s\n", SummaryLine(summary).c_str());
     std::printf("%s\n", progress.text(ProgressLabel::kStatus).c_str());
-    return kCompleted;
+    const bool incomplete =
+        summary.unreadable > 0 || !summary.archiveProblems.empty() || !summary.problems.empty();
+    return incomplete ? kIncomplete : kCompleted;
   } catch (const std::exception& e) {
     progress.finish();
     std::fprintf(stderr, "velodex-cli: %s\n", e.what());

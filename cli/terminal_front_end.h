@@ -12,9 +12,9 @@
 
 namespace velodex {
 
-// On a terminal: one line on standard error, rewritten in place with the status, the
+// On a terminal: one line on the terminal stream, rewritten in place with the status, the
 // current item and the count, at most every 100 ms. Elsewhere: each new status text as a
-// line of its own on standard output.
+// line of its own on statusOut (velodex-cli gives standard error for both).
 class TerminalProgress final : public ProgressDisplay {
  public:
   TerminalProgress(std::FILE* statusOut, std::FILE* terminal, bool interactive);

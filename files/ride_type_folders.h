@@ -10,15 +10,16 @@
 namespace velodex {
 
 // Makes folder/N for every ride type N of the catalogue where nothing of that name exists
-// yet; an existing folder or plain file of that name is left untouched. Throws Error naming
-// the folder when one cannot be made.
+// yet, and clears existing ones of the temporary files that writers killed midway left.
+// A link or a file standing at a ride type folder's name throws Error naming it before any
+// folder is made; so does a folder that cannot be made.
 void MakeRideTypeFolders(const std::string& folder, CatalogueDatabase& database);
 
-// Copies every catalogued design from folder into folder/N (N its ride type), under the
-// catalogue's spelling of its name, replacing an earlier copy; for ride types other than
-// "Unknown" also the companion ".tp4" file when there is one. Shows the ride type, its
-// design count and the running design number. Throws Error naming the file when a design is
-// missing or a copy cannot be written; copies made so far stay.
+// Copies every catalogued design from its file in folder (Disk_Name) into folder/N (N its
+// ride type), under the catalogue's spelling of its name (File_Name), replacing an earlier
+// copy; for ride types other than "Unknown" also the companion ".tp4" file when there is one. Shows
+// the ride type, its design count and the running design number. Throws Error naming the file when
+// a design is missing or a copy cannot be written; copies made so far stay.
 void CopyTracksToRideTypeFolders(ProgressDisplay& progress, const std::string& folder,
                                  CatalogueDatabase& database);
 

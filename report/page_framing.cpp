@@ -98,7 +98,7 @@ void WritePageHead(PageFile& page, const RunOptions& options, std::string_view t
   page.writeLine("<html>");
   page.writeLine("<HEAD>");
   page.write("<TITLE>");
-  page.write(title);
+  page.write(EscapeText(title));
   page.writeLine("</TITLE>");
   page.writeLine("</HEAD>");
   page.writeLine("<Body>");
@@ -139,18 +139,80 @@ void WriteCreditLines(PageFile& page) {
 
 void WriteLink(PageFile& page, std::string_view text, std::string_view target) {
   page.write("<a href=\"");
-  page.write(target);
+  page.write(EscapeText(target));
   page.write("\">");
-  page.write(text);
+  page.write(EscapeText(text));
   page.writeLine("</a>");
 }
 
 void WriteMailLink(PageFile& page, std::string_view text, std::string_view address) {
   page.write("<a href=\"mailto:");
-  page.write(address);
+  page.write(EscapeText(address));
   page.write("\">");
-  page.write(text);
+  page.write(EscapeText(text));
   page.writeLine("</a>");
+}
+
+std::string EscapeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string NameAsLinkTarget(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (char c : name) {
+    switch (c) {
+      case '%':
+        out += "%25";
+        break;
+      case '#':
+        out += "%23";
+        break;
+      case '?':
+        out += "%3F";
+        break;
+      case '"':
+        out += "%22";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+bool IsSafeAuthorLink(std::string_view link) {
+  const size_t colon = link.find(':');
+  if (colon == std::string_view::npos) return true;
+  // Browsers skip blanks and control characters around and inside a scheme, so
+  // "java\tscript:" is dropped as surely as "javascript:".
+  std::string scheme;
+  for (char c : link.substr(0, colon)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= ' ' || byte == 0x7f) continue;
+    scheme += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "mailto";
 }
 
 std::string FormatSingle(float value) { return FormatDecimal(value); }

@@ -1,11 +1,13 @@
 // The pieces every report page shares: the page file itself, the document head with the
 // column heading row, the two page feet's common credit lines, the ordinary page foot, the
-// two one-line link writers, and the plain text form of a catalogue value in a cell.
-// Every line ends in CR LF; nothing written is escaped or altered.
+// two one-line link writers, the plain text form of a catalogue value in a cell, and the
+// escaping that keeps names and author texts from downloaded archives from adding markup
+// to a page. Every line ends in CR LF.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/file_system.h"
@@ -53,11 +55,26 @@ void WritePageFoot(PageFile& page, const RunOptions& options, int withIndexLink)
 // the home page ("Velodex " and the version), "</body>" and "</html>".
 void WriteCreditLines(PageFile& page);
 
-// Writes one line: <a href="target">text</a>, both inserted as they stand.
+// Writes one line: <a href="target">text</a>, both passed through EscapeText.
 void WriteLink(PageFile& page, std::string_view text, std::string_view target);
 
-// Writes one line: <a href="mailto:address">text</a>.
+// Writes one line: <a href="mailto:address">text</a>, both passed through EscapeText.
 void WriteMailLink(PageFile& page, std::string_view text, std::string_view address);
+
+// Text as page text: "&", "<", ">" and '"' as "&amp;", "&lt;", "&gt;" and "&quot;". Every
+// other byte is kept, so the program's own texts reach the page unchanged.
+std::string EscapeText(std::string_view text);
+
+// A design or archive file name as a link target naming that file: "%", "#", "?" and '"'
+// as "%25", "%23", "%3F" and "%22", so a browser reads none of them as the start of a
+// fragment or query. The link writers then escape the rest.
+std::string NameAsLinkTarget(std::string_view name);
+
+// Whether an author link from an archive's author.txt may become a link: true when it has
+// no ":" (a plain address, read relative to the page) or when its scheme, the letters before
+// the first ":" with blanks and control characters dropped, is http, https, ftp or mailto
+// in any letter case. Anything else (javascript:, data:, file:) is shown as plain text.
+bool IsSafeAuthorLink(std::string_view link);
 
 // The text of a single-precision value in a cell: the shortest decimal form of at most
 // seven significant digits, no exponent, no trailing zeros, no separator for whole values,

@@ -5,8 +5,8 @@
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/option_checks.h"
 #include "report/page_framing.h"
-#include "report/ride_type_pages.h"
 
 namespace velodex {
 namespace {

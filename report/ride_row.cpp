@@ -21,12 +21,14 @@ void WriteRideRow(PageFile& page, const RunOptions& options, RecordSet& rows) {
     if (options.namesAsHyperlinks()) {
       page.writeLine("<TD>");
       // The page lies in a ride type folder: the design sits beside it only when copied
-      // there, otherwise in the scanned folder one level up.
-      WriteLink(page, fileName, options.copyTracksToSubdirectory() ? fileName : "../" + fileName);
+      // there (under the catalogue's spelling), otherwise in the scanned folder one level up.
+      WriteLink(page, fileName,
+                options.copyTracksToSubdirectory() ? NameAsLinkTarget(fileName)
+                                                   : "../" + NameAsLinkTarget(DiskName(rows)));
       page.writeLine("</TD>");
     } else {
       page.write("<TD>");
-      page.write(fileName);
+      page.write(EscapeText(fileName));
       page.writeLine("</TD>");
     }
   }
@@ -34,11 +36,17 @@ void WriteRideRow(PageFile& page, const RunOptions& options, RecordSet& rows) {
   page.writeLine("</TR>");
 }
 
+std::string DiskName(RecordSet& rows) {
+  const FieldValue onDisk = rows.field("Disk_Name");
+  return onDisk.isText() && !onDisk.text().empty() ? onDisk.text()
+                                                   : CellText(rows.field("File_Name"));
+}
+
 void WriteRideRowCells(PageFile& page, const RunOptions& options, RecordSet& rows) {
   for (int i = 1; i < kColumnCount; ++i) {
     if (!options.column(i)) continue;
     page.write("<TD>");
-    page.write(CellText(rows.field(kColumnFields[static_cast<size_t>(i)])));
+    page.write(EscapeText(CellText(rows.field(kColumnFields[static_cast<size_t>(i)]))));
     page.writeLine("</TD>");
   }
   if (!options.useZipFiles()) return;
@@ -46,8 +54,10 @@ void WriteRideRowCells(PageFile& page, const RunOptions& options, RecordSet& row
   const std::string author = CellText(rows.field("Author"));
   const std::string authorLink = CellText(rows.field("Alink"));
   page.write("<TD>");
-  if (authorLink == "none") {
-    page.write(author);
+  // A link in a scheme that could run script or reach local files is not offered as a
+  // link at all: the author's name alone is what the cell is for.
+  if (authorLink == "none" || !IsSafeAuthorLink(authorLink)) {
+    page.write(EscapeText(author));
   } else if (authorLink.find('@') != std::string::npos) {
     WriteMailLink(page, author, authorLink);
   } else {
@@ -57,7 +67,7 @@ void WriteRideRowCells(PageFile& page, const RunOptions& options, RecordSet& row
 
   const std::string archive = CellText(rows.field("zipfilename"));
   page.write("<TD>");
-  WriteLink(page, archive, archive);
+  WriteLink(page, archive, NameAsLinkTarget(archive));
   page.write("</TD>");
 }
 

@@ -2,13 +2,12 @@
 #include "report/ride_type_pages.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <limits>
-#include <string_view>
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/option_checks.h"
 #include "report/ride_row.h"
 
 namespace velodex {
@@ -21,7 +20,7 @@ std::string PerTypeQuery(const RunOptions& options, const std::string& rideTypeN
          "velodex.Avg_Speed, velodex.Ride_Length, velodex.PosGs, velodex.NegGs, "
          "velodex.LatGs, velodex.Invs, velodex.Drops, velodex.Max_Drop_Height, velodex.Ex, "
          "velodex.Int, velodex.Rating, velodex.Na, velodex.Ride_Category, velodex.Author, "
-         "velodex.Alink, velodex.ZipFileName From Velodex"
+         "velodex.Alink, velodex.ZipFileName, velodex.Disk_Name From Velodex"
          " WHERE velodex.Ride_Name=\"" +
          rideTypeName + "\" ORDER BY " + options.sortField() +
          (options.sortDescending() ? " DESC" : " ASC");
@@ -78,23 +77,6 @@ int CountAsInt(int64_t count, const std::string& what) {
 }
 
 }  // namespace
-
-int RidesPerPageNumber(const RunOptions& options) {
-  const std::string text = options.ridesPerPage();
-  std::string_view number = text;
-  const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!number.empty() && isBlank(number.front())) number.remove_prefix(1);
-  while (!number.empty() && isBlank(number.back())) number.remove_suffix(1);
-  if (!number.empty() && number.front() == '+') number.remove_prefix(1);
-
-  // The text box holds a 16-bit whole number; zero or less would leave pages without rows.
-  int16_t value = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (number.empty() || error != std::errc() || end != number.data() + number.size() || value < 1) {
-    throw Error("rides per page '" + text + "' is not a whole number from 1 to 32767");
-  }
-  return value;
-}
 
 void WriteRideTypePages(const RunOptions& options, ProgressDisplay& progress,
                         const std::string& folder, CatalogueDatabase& database) {

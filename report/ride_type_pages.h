@@ -13,11 +13,6 @@
 
 namespace velodex {
 
-// The number of designs per page from the rides-per-page text: a whole number in the 16-bit
-// signed range, blanks around it allowed. Throws Error naming the text when it does not
-// convert or is below 1 (the pages are counted by dividing by it).
-int RidesPerPageNumber(const RunOptions& options);
-
 // Writes every ride type's page set, in RideTypeQuery's order, into folder (useZipFiles on)
 // or into folder's ride type folder named after the type, which must exist. Shows the
 // status "Writing Ride Type Files", the type name and the design count (or, for a single

@@ -20,11 +20,11 @@ void WriteNameCell(PageFile& page, int optionCode, RecordSet& rows) {
   const std::string fileName = CellText(rows.field("File_Name"));
   page.writeLine("<TD>");
   if ((optionCode & kHyperlinksCode) == 0) {
-    page.writeLine(fileName);
+    page.writeLine(EscapeText(fileName));
   } else if ((optionCode & kCopyCode) == 0) {
-    WriteLink(page, fileName, fileName);
+    WriteLink(page, fileName, NameAsLinkTarget(DiskName(rows)));
   } else {
-    WriteLink(page, fileName, CellText(rows.field("Ride_Name")) + "/" + fileName);
+    WriteLink(page, fileName, CellText(rows.field("Ride_Name")) + "/" + NameAsLinkTarget(fileName));
   }
   page.writeLine("</TD>");
 }

@@ -9,9 +9,13 @@
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
+#include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/option_checks.h"
+#include "catalogue/run_lock.h"
 #include "files/ride_type_folders.h"
+#include "report/explorer_page.h"
 #include "report/ride_index_page.h"
 #include "report/ride_type_pages.h"
 #include "report/simple_index_page.h"
@@ -120,7 +124,21 @@ void WriteSpecificationStep(const RunOptions& options, CatalogueDatabase& databa
   sortedRows.close();
 }
 
+// The page sorts its rows itself as it opens (by the run's sort field), so the catalogue
+// is read in its own order and the engine spared a second sort.
+void WriteExplorerStep(const RunOptions& options, CatalogueDatabase& database,
+                       const std::string& pagePath) {
+  RecordSet rows = database.openQuery("SELECT * From velodex;");
+  WriteExplorerPage(options, pagePath, rows);
+  rows.close();
+}
+
 }  // namespace
+
+std::string SortedCatalogueQuery(const RunOptions& options) {
+  return "SELECT * From velodex ORDER BY " + options.sortField() +
+         (options.sortDescending() ? " DESC;" : " ASC;");
+}
 
 RunOutcome RunCatalogue(RunContext& context) {
   RunFrontEnd& frontEnd = context.frontEnd;
@@ -128,6 +146,16 @@ RunOutcome RunCatalogue(RunContext& context) {
   ProgressDisplay& progress = frontEnd.progress;
   const std::string cataloguePath = JoinPath(context.setup.databaseFolder, kCatalogueFileName);
   const std::string compactedPath = JoinPath(context.setup.databaseFolder, kCompactedFileName);
+
+  // The front ends refuse such choices themselves; this keeps any caller from emptying the
+  // catalogue for a run that could not write its pages.
+  if (const auto problem = CheckRunOptions(options, CatalogueDatabase::columnNames())) {
+    throw Error(problem->message);
+  }
+  // Held to the end of the run, the compaction's swap included; another run on this
+  // catalogue stops here before it changes anything.
+  const RunLock lock(cataloguePath);
+  context.summary = {};
 
   FinishInterruptedSwap(cataloguePath, compactedPath);
   CatalogueDatabase database;
@@ -156,10 +184,10 @@ RunOutcome RunCatalogue(RunContext& context) {
   const int code = OptionCode(options);
   const std::string folder = options.folder();
   if (options.sortField().empty()) options.setSortField("Rating");
-  const std::string sortedQuery = "SELECT * From velodex ORDER BY " + options.sortField() +
-                                  (options.sortDescending() ? " DESC;" : " ASC;");
+  const std::string sortedQuery = SortedCatalogueQuery(options);
 
   bool wroteSpecificationPage = false;
+  std::string explorerPath;
   RunOutcome outcome = RunOutcome::kCompleted;
   if (const DispatchRow* row = FindRow(code)) {
     frontEnd.runLister.setPath(folder);
@@ -174,6 +202,9 @@ RunOutcome RunCatalogue(RunContext& context) {
     } else {
       ReadTrackFolder(context, frontEnd.runLister.path(), "none");
     }
+    // Pages a killed run was writing here; those in ride type folders go as the folders
+    // are made.
+    RemoveAtomicLeftovers(folder);
     for (Step step : row->steps) {
       switch (step) {
         case Step::kFolders:
@@ -194,17 +225,37 @@ RunOutcome RunCatalogue(RunContext& context) {
           break;
       }
     }
+    const DuplicateGroups copies = CatalogueDuplicates(database);
+    context.summary.designsWithCopies = copies.designsInGroups;
+    context.summary.copyGroups = copies.groups;
+    // After the run's own pages, from the same catalogue, for every code that loaded one.
+    // A code without a dispatch row loads nothing, so it gets no explorer either.
+    if (options.explorerPage()) {
+      explorerPath = JoinPath(folder, kExplorerPageName);
+      WriteExplorerStep(options, database, explorerPath);
+    }
   } else {
     frontEnd.prompts.message(std::to_string(code), MessageIcon::kInformation);
     outcome = RunOutcome::kUnhandledCode;
+  }
+
+  // What the run went on after is told once, at its end, before the completion text.
+  if (!context.summary.problems.empty()) {
+    std::string text;
+    for (const std::string& problem : context.summary.problems) {
+      text += (text.empty() ? "" : "\n") + problem;
+    }
+    frontEnd.prompts.message(text, MessageIcon::kWarning);
   }
 
   const std::string page = folder + std::string(1, kPathSeparator) +
                            (wroteSpecificationPage ? "simpleindex.htm" : "rideindex.htm");
   progress.setText(ProgressLabel::kStatus, "Done - ");
   progress.setText(ProgressLabel::kStatus,
-                   progress.text(ProgressLabel::kStatus) + "Look at " + page);
-  frontEnd.windows.offerQuit(page);
+                   progress.text(ProgressLabel::kStatus) + "Look at " + page +
+                       (explorerPath.empty() ? "" : " and " + explorerPath));
+  // The explorer, when written, is the page to open: it holds all the other one does.
+  frontEnd.windows.offerQuit(explorerPath.empty() ? page : explorerPath);
   return outcome;
 }
 

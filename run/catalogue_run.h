@@ -20,4 +20,8 @@ enum class RunOutcome {
 // user's designs untouched (the catalogue may be empty then).
 RunOutcome RunCatalogue(RunContext& context);
 
+// The run's sorted catalogue query: "SELECT * From velodex ORDER BY " the sort field, then
+// " DESC;" or " ASC;".
+std::string SortedCatalogueQuery(const RunOptions& options);
+
 }  // namespace velodex

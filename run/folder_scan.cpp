@@ -1,18 +1,19 @@
 #include "run/folder_scan.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
+#include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/log_file.h"
 #include "catalogue/track_design.h"
 #include "catalogue/track_layout.h"
 #include "report/layout_pictures.h"
+#include "run/archive_extraction.h"
 
 namespace velodex {
 
@@ -30,29 +31,37 @@ void SkipOnFailure(Step&& step) {
   }
 }
 
-void AppendUnknownLine(const std::string& logPath, int code, const std::string& name) {
-  std::ofstream log(logPath, std::ios::binary | std::ios::app);
-  if (!log) throw FileError("append to", logPath, errno);
-  log << code << ' ' << name << "\r\n";
-  log.close();
-  if (!log) throw FileError("append to", logPath, std::make_error_code(std::errc::io_error));
+// Runs a step whose failure the run goes on after but must not keep quiet about: the
+// failure is noted once in the summary, which the run shows at its end.
+template <typename Step>
+void NoteFailure(RunSummary& summary, Step&& step) {
+  try {
+    step();
+  } catch (const Error& error) {
+    if (std::find(summary.problems.begin(), summary.problems.end(), error.what()) ==
+        summary.problems.end()) {
+      summary.problems.emplace_back(error.what());
+    }
+  }
 }
 
-// Deletes the plain files directly in folder: never recursing, never following a link.
+// Deletes the plain files directly in folder, the extraction folder's mark excepted: never
+// recursing, never following a link.
 void DeleteExtractedFiles(const std::string& folder) {
   ForEachEntry(folder, [&](const FolderEntry& entry) {
-    if (entry.kind != EntryKind::kFile) return;
+    if (entry.kind != EntryKind::kFile || entry.name == kExtractionMarkName) return;
     std::error_code ignored;
     std::filesystem::remove(JoinPath(folder, entry.name), ignored);
   });
 }
 
-void AddCatalogueRow(RecordSet& table, const std::string& storedName,
-                     const std::string& rideTypeName, const DesignStats& stats,
-                     const LayoutFacts& layout, const AuthorInfo& author,
-                     const std::string& zipFileName) {
+void AddCatalogueRow(RecordSet& table, const std::string& diskName, const std::string& rideTypeName,
+                     const DesignStats& stats, const LayoutFacts& layout, const AuthorInfo& author,
+                     const std::string& zipFileName, const std::string& digest) {
   table.addNew();
-  table.setField("File_Name", storedName);
+  // The stored name ends in a lower-case "td4" whatever the name on disk: "LOOP.TD4" is
+  // stored as "LOOP.td4", and the name on disk is kept beside it for links and copies.
+  table.setField("File_Name", ReplaceEnding(diskName, "td4"));
   table.setField("Ride_Name", rideTypeName);
   table.setField("Min_Wait_Time", int{stats.minWaitTime});
   table.setField("Max_Wait_Time", int{stats.maxWaitTime});
@@ -74,6 +83,8 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
   table.setField("Alink", author.link);
   table.setField("zipfilename", zipFileName);
   table.setField("Rating", stats.rating);
+  table.setField("Disk_Name", diskName);
+  table.setField("Design_Digest", digest);
   table.setField("Layout_Pieces", layout.pieces);
   table.setField("Layout_Width", layout.width);
   table.setField("Layout_Length", layout.length);
@@ -85,29 +96,6 @@ void AddCatalogueRow(RecordSet& table, const std::string& storedName,
 }
 
 }  // namespace
-
-AuthorInfo ReadAuthorFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError("read", path, errno);
-  const std::string text(std::istreambuf_iterator<char>(in), {});
-  AuthorInfo info;
-  info.author.clear();
-  size_t lineNumber = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    const std::string line = text.substr(start, end == std::string::npos ? end : end - start);
-    if (++lineNumber == 1) {
-      info.author = line;
-    } else {
-      info.link = line;
-    }
-    if (end == std::string::npos) break;
-    // CR LF counts as one line end.
-    start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-  }
-  return info;
-}
 
 void ReadTrackFolder(RunContext& context, const std::string& folder,
                      const std::string& zipFileName) {
@@ -149,10 +137,12 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
       // listing, we may not read it, the disk failed): it keeps its name, and the front end
       // hears of it.
       progress.reportUnreadable(path, reading.cause.message());
+      ++context.summary.unreadable;
       continue;
     }
     if (reading.verdict == DesignVerdict::kRejected) {
       SkipOnFailure([&] { RenameWithoutReplacing(path, JoinPath(w, BadDesignName(name))); });
+      ++context.summary.rejected;
       continue;
     }
     const DesignStats stats = ExtractDesignStats(design);
@@ -161,23 +151,25 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
       rideTypeName = *known;
     } else {
       rideTypeName = "Unknown";
-      SkipOnFailure(
-          [&] { AppendUnknownLine(context.setup.unknownsLog, stats.rideTypeCode, name); });
+      ++context.summary.unknownTypes;
+      NoteFailure(context.summary, [&] {
+        AppendLogLine(context.setup.unknownsLog,
+                      std::to_string(stats.rideTypeCode) + " " + name + "\r\n");
+      });
     }
     // The pieces themselves are kept only when a picture is drawn from them.
     const bool drawing = !context.setup.picturesFolder.empty();
     if (drawing) WalkTrackLayout(design, layout);
     const LayoutFacts facts = drawing ? LayoutFactsOf(layout) : WalkLayoutFacts(design);
-    // The stored name ends in a lower-case "td4" whatever the name on disk: "LOOP.TD4" is
-    // stored as "LOOP.td4".
-    const std::string storedName = ReplaceEnding(name, "td4");
-    SkipOnFailure([&] {
-      AddCatalogueRow(table, storedName, rideTypeName, stats, facts, author, zipFileName);
+    NoteFailure(context.summary, [&] {
+      AddCatalogueRow(table, name, rideTypeName, stats, facts, author, zipFileName,
+                      DesignDigest(design));
+      ++context.summary.catalogued;
     });
     if (drawing) {
-      SkipOnFailure([&] {
+      NoteFailure(context.summary, [&] {
         WriteFileAtomically(
-            JoinPath(context.setup.picturesFolder, PictureFileName(storedName, zipFileName)),
+            JoinPath(context.setup.picturesFolder, PictureFileName(name, zipFileName)),
             LayoutSvg(layout, name));
       });
     }

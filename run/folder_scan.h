@@ -1,26 +1,16 @@
 // The folder scan: decodes every design of one folder and adds one catalogue row per
 // accepted design, with the facts of its track's layout (and, when the run has a pictures
-// folder, writes the picture of that layout there). Rejected files are renamed to their "bad" name, unknown ride type codes
-// are logged, and in archive mode the archive's author.txt is read and the extraction
-// folder's files are deleted afterwards.
+// folder, writes the picture of that layout there). Rejected files are renamed to their
+// "bad" name, unknown ride type codes are logged, and in archive mode the archive's
+// author.txt is read and the extraction folder's files are deleted afterwards.
 #pragma once
 
 #include <string>
 
+#include "catalogue/author_file.h"
 #include "run/run_context.h"
 
 namespace velodex {
-
-// The author texts stored with every design of one scan.
-struct AuthorInfo {
-  std::string author = "Anonymous";
-  std::string link = "none";
-};
-
-// Reads an author.txt: line 1 is the author, every later line replaces the link (the last
-// wins). CR LF, LF and CR all end a line. No lines leaves the author empty and the link
-// "none". Throws Error when the file cannot be read.
-AuthorInfo ReadAuthorFile(const std::string& path);
 
 // Scans folder (the chosen folder, or the extraction folder of one archive) and stores its
 // designs with zipFileName ("none" for a plain folder). Rejected designs are renamed to

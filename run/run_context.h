@@ -9,6 +9,7 @@
 #include "catalogue/progress_display.h"
 #include "catalogue/ride_type_table.h"
 #include "catalogue/run_options.h"
+#include "catalogue/run_summary.h"
 
 namespace velodex {
 
@@ -46,6 +47,8 @@ struct RunFrontEnd {
 struct RunContext {
   const RunSetup setup;
   RunFrontEnd frontEnd;
+  // What the run did, counted as it goes; the front end reads it once the run has returned.
+  RunSummary summary = {};
 };
 
 }  // namespace velodex

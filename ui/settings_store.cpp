@@ -114,6 +114,7 @@ void LoadSettings(Wizard& wizard, QSettings& settings) {
   LoadCheckBox(settings, f3.Separate_By_Ride_Type, QStringLiteral("Separate By Ride Type"));
   LoadCheckBox(settings, f3.Copy_Tracks_To_Subdirectory,
                QStringLiteral("Copy Tracks to Subdirectory"));
+  LoadCheckBox(settings, f3.Explorer_Page, QStringLiteral("Explorer Page"));
   f3.SortBy->setEditText(ReadSetting(settings, QStringLiteral("SortBy"), QString()));
   // One group: when both are true the later wins; both false leaves neither selected.
   LoadOption(settings, f3.SortAsc, QStringLiteral("SortAsc"), false);
@@ -133,7 +134,7 @@ void SaveSettings(const Wizard& wizard, QSettings& settings) {
   WriteSetting(settings, QStringLiteral("drive"), f1.Drive1->drive());
   WriteSetting(settings, QStringLiteral("numrides"), f1.Text1->text());
   for (const QCheckBox* box : {f3.Separate_By_Ride_Type, f3.Copy_Tracks_To_Subdirectory,
-                               f3.TrackNamesAsHyperlinks, f3.Use_Zip_Files}) {
+                               f3.TrackNamesAsHyperlinks, f3.Use_Zip_Files, f3.Explorer_Page}) {
     WriteSetting(settings, box->text(), StateText(box));
   }
   WriteSetting(settings, QStringLiteral("SortBy"), f3.SortBy->currentText());

@@ -14,8 +14,10 @@
 #include <QSignalBlocker>
 #include <exception>
 
+#include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
 #include "catalogue/file_system.h"
+#include "catalogue/option_checks.h"
 #include "run/catalogue_run.h"
 #include "ui/app_identity.h"
 #include "ui/qt_text.h"
@@ -166,6 +168,16 @@ void Wizard::finish() {
   if (form1_->File1->count() == 0 && !form3_->Use_Zip_Files->isChecked()) {
     prompts_.message("No tracks found", MessageIcon::kInformation);
     showOnly(form1_.get());
+    return;
+  }
+  // Choices the run could not carry out are refused before it empties the catalogue: the
+  // message, then the step that holds the control, with the control ready for typing.
+  if (const auto problem = CheckRunOptions(*this, CatalogueDatabase::columnNames())) {
+    prompts_.message(problem->message, MessageIcon::kWarning);
+    const bool pageSize = problem->control == OptionControl::kRidesPerPage;
+    showOnly(pageSize ? static_cast<QWidget*>(form1_.get()) : form3_.get());
+    QWidget* control = pageSize ? static_cast<QWidget*>(form1_->Text1) : form3_->SortBy;
+    control->setFocus();
     return;
   }
   runCatalogue();
@@ -320,6 +332,8 @@ bool Wizard::separateByRideType() const { return form3_->Separate_By_Ride_Type->
 bool Wizard::copyTracksToSubdirectory() const {
   return form3_->Copy_Tracks_To_Subdirectory->isChecked();
 }
+
+bool Wizard::explorerPage() const { return form3_->Explorer_Page->isChecked(); }
 
 void Wizard::showProgress() {
   form5_->clearUnreadable();

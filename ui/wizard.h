@@ -88,6 +88,7 @@ class Wizard final : public QObject, public RunOptions, public RunWindows {
   bool useZipFiles() const override;
   bool separateByRideType() const override;
   bool copyTracksToSubdirectory() const override;
+  bool explorerPage() const override;
 
   // RunWindows.
   void showProgress() override;

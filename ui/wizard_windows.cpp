@@ -209,6 +209,10 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
       Named(new QCheckBox(tr("Separate By Ride Type"), this), "Separate_By_Ride_Type");
   Copy_Tracks_To_Subdirectory =
       Named(new QCheckBox(tr("Copy Tracks To Subdirectory"), this), "Copy_Tracks_To_Subdirectory");
+  Explorer_Page = Named(new QCheckBox(tr("Explorer Page"), this), "Explorer_Page");
+  Explorer_Page->setToolTip(
+      tr("Also write explorer.htm: every design in one page that sorts, "
+         "searches and filters in the browser"));
   Form3Finish = Named(new QPushButton(tr("&Finish"), this), "Form3Finish");
   Form3Finish->setDefault(true);
   Form3Previous = Named(new QPushButton(tr("&Previous"), this), "Form3Previous");
@@ -218,6 +222,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
   layout->addWidget(Use_Zip_Files);
   layout->addWidget(Separate_By_Ride_Type);
   layout->addWidget(Copy_Tracks_To_Subdirectory);
+  layout->addWidget(Explorer_Page);
   layout->addStretch(1);
   layout->addLayout(ButtonRow({Form3Previous, Form3Finish}));
 }

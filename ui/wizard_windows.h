@@ -76,6 +76,8 @@ class Form3 final : public QWidget {
   QCheckBox* Use_Zip_Files;
   QCheckBox* Separate_By_Ride_Type;
   QCheckBox* Copy_Tracks_To_Subdirectory;
+  // Our addition beside the specified switches: also write the explorer page.
+  QCheckBox* Explorer_Page;
   QPushButton* Form3Finish;
   QPushButton* Form3Previous;
 };

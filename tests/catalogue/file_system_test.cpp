@@ -44,14 +44,6 @@ TEST(MatchesPattern, MatchesWildcardsWithoutRegardToCase) {
   }
 }
 
-TEST(FileError, NamesTheActionThePathAndTheCause) {
-  EXPECT_STREQ(FileError("write page", "/x/a.htm", ENOENT).what(),
-               "cannot write page '/x/a.htm': No such file or directory");
-  EXPECT_STREQ(
-      FileError("copy 'a' to", "b", std::make_error_code(std::errc::permission_denied)).what(),
-      "cannot copy 'a' to 'b': Permission denied");
-}
-
 TEST(ReplaceEnding, ReplacesTheLastThreeCharacters) {
   const std::tuple<const char*, const char*, const char*> cases[] = {
       {"Loop.td4", "bad", "Loop.bad"},

@@ -1,11 +1,22 @@
-// velodex-cli as a user meets it: its exit status, its messages and its last line.
+// velodex-cli as a user meets it: its exit status, what it writes where, and what it leaves
+// on disk when options are bad, another run holds the catalogue, links are planted, names
+// carry markup, or a run is killed midway.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
 
 #include "catalogue/catalogue_database.h"
+#include "catalogue/run_lock.h"
+#include "tests/files/archive_builder.h"
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"
 
@@ -14,6 +25,7 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::WriteFile;
 namespace fs = std::filesystem;
 
 struct CliResult {
@@ -34,6 +46,27 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
+// Every entry under folder by relative path: a file's bytes, a link's target, or a folder.
+// Compared with EXPECT_TRUE, as a catalogue's bytes make no readable failure message.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    std::string& seen = entries[entry.path().lexically_relative(folder).string()];
+    if (entry.is_symlink()) {
+      seen = "-> " + fs::read_symlink(entry.path()).string();
+    } else {
+      seen = entry.is_regular_file() ? ReadFile(entry.path().string()) : "(folder)";
+    }
+  }
+  return entries;
+}
+
+// The status lines a run prints up to the scan, and its summary for one design read.
+const std::string kToScan = "Deleting Records\nCompacting Database\nReading Tracks\n";
+const std::string kOneDesign =
+    "1 design catalogued, 0 rejected (renamed), 0 unreadable (left as they were), 0 of unknown "
+    "ride types, 0 archives with problems, 0 designs have copies, in 0 groups\n";
+
 class VelodexCli : public ::testing::Test {
  protected:
   VelodexCli() : designs_(temp_ / "designs"), db_(temp_ / "db") {
@@ -42,11 +75,16 @@ class VelodexCli : public ::testing::Test {
     CatalogueDatabase::createEmpty(db_ + "/velodex.mdb");
   }
 
-  CliResult Run(const std::string& arguments, bool withDatabase = true) {
-    std::string command = std::string(VELODEX_CLI_PATH) + " " + arguments;
-    if (withDatabase) command += " --database-dir " + Quote(db_);
-    command += " --unknowns-log " + Quote(temp_ / "unknowns.txt");
-    command += " </dev/null >" + Quote(temp_ / "out.txt") + " 2>" + Quote(temp_ / "err.txt");
+  std::string Command(const std::string& arguments) const {
+    return std::string(VELODEX_CLI_PATH) + " " + arguments + " --database-dir " + Quote(db_) +
+           " --unknowns-log " + Quote(temp_ / "unknowns.txt") + " </dev/null";
+  }
+
+  // Runs velodex-cli in cwd (default: the test's own) and waits for it.
+  CliResult Run(const std::string& arguments, const std::string& cwd = "") {
+    const std::string command = (cwd.empty() ? "" : "cd " + Quote(cwd) + " && ") +
+                                Command(arguments) + " >" + Quote(temp_ / "out.txt") + " 2>" +
+                                Quote(temp_ / "err.txt");
     const int raw = std::system(command.c_str());
     CliResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -55,11 +93,22 @@ class VelodexCli : public ::testing::Test {
     return result;
   }
 
-  static std::string LastLine(const std::string& text) {
-    std::string trimmed = text;
-    while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
-    const size_t start = trimmed.rfind('\n');
-    return start == std::string::npos ? trimmed : trimmed.substr(start + 1);
+  // Starts velodex-cli and kills it once seen() holds while it runs. False when the run
+  // ended before that.
+  bool KillWhen(const std::string& arguments, const std::function<bool()>& seen) {
+    const std::string command = "exec " + Command(arguments) + " >/dev/null 2>&1";
+    const pid_t run = fork();
+    if (run == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    while (!seen()) {
+      if (waitpid(run, nullptr, WNOHANG) == run) return false;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    kill(run, SIGKILL);
+    waitpid(run, nullptr, 0);
+    return true;
   }
 
   TempFolder temp_;
@@ -67,54 +116,237 @@ class VelodexCli : public ::testing::Test {
   std::string db_;
 };
 
-TEST_F(VelodexCli, EndsAsTheRunEndedWithItsStatusAndLastLine) {
+TEST_F(VelodexCli, EndsAsTheRunEndedWithItsStatusItsPageAloneOnStandardOutput) {
   struct Case {
-    std::string arguments;  // before the folder
+    std::string arguments;  // the folder included
     bool designs;
     int status;
-    std::string lastOut;  // the last line of standard output
-    std::string err;      // what standard error holds
+    std::string out, err;
   };
   const Case cases[] = {
-      {"", true, 0, "Done - Look at " + designs_ + "/simpleindex.htm", ""},
-      {"--separate --", true, 0, "Done - Look at " + designs_ + "/rideindex.htm", ""},
-      {"", false, 1, "Compacting Database", "No Ride files found\n"},
-      {"--hyperlinks ", false, 1, "Compacting Database", "No Files found\n"},
-      {"--zip ", false, 1, "Compacting Database", "No Files found\n"},
-      {"--sort Bogus ", true, 3, "Reading Tracks",
-       "velodex-cli: cannot open query 'SELECT * From velodex ORDER BY Bogus DESC;' in "
-       "catalogue '" +
-           db_ + "/velodex.mdb': no such column: Bogus\n"},
+      {Quote(designs_), true, 0, "Done - Look at " + designs_ + "/simpleindex.htm\n",
+       kToScan + kOneDesign},
+      // A folder given relative to the working folder, with a trailing separator.
+      {"--separate designs/", true, 0, "Done - Look at " + designs_ + "/rideindex.htm\n",
+       kToScan + kOneDesign},
+      {Quote(designs_), false, 1, "",
+       "Deleting Records\nCompacting Database\nNo Ride files found\n"},
+      {"--hyperlinks " + Quote(designs_), false, 1, "",
+       "Deleting Records\nCompacting Database\nNo Files found\n"},
+      {"--zip " + Quote(designs_), false, 1, "",
+       "Deleting Records\nCompacting Database\nNo Files found\n"},
   };
   for (const Case& c : cases) {
     fs::remove_all(designs_);
     fs::create_directory(designs_);
     if (c.designs) WriteDesignFile(designs_ + "/A.td4", DesignParams{});
-    // "--" marks a folder given with a trailing separator, which is dropped.
-    const bool trailing = c.arguments.ends_with("--");
-    CliResult r = Run(c.arguments.substr(0, c.arguments.size() - (trailing ? 2 : 0)) +
-                      Quote(designs_ + (trailing ? "/" : "")));
+    CliResult r = Run(c.arguments, temp_.path());
     EXPECT_EQ(r.status, c.status) << c.arguments << r.err;
-    EXPECT_EQ(LastLine(r.out), c.lastOut) << c.arguments;
+    EXPECT_EQ(r.out, c.out) << c.arguments;
     EXPECT_EQ(r.err, c.err) << c.arguments;
   }
 }
 
-TEST_F(VelodexCli, AnUnreadableDesignIsNamedOnStandardErrorAndTheRunGoesOn) {
+TEST_F(VelodexCli, UnreadableDesignsAndArchiveProblemsAreNamedAndEndWithStatusFour) {
+  struct Case {
+    std::function<void()> arrange;
+    std::string arguments;
+    std::string err;
+  };
+  const Case cases[] = {
+      {[&] {
+         WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+         fs::create_symlink("/proc/self/mem", designs_ + "/B.td4");
+       },
+       "",
+       kToScan + "velodex-cli: cannot read design '" + designs_ +
+           "/B.td4': Input/output error\n1 design catalogued, 0 rejected (renamed), 1 unreadable "
+           "(left as they were), 0 of unknown ride types, 0 archives with problems, 0 designs "
+           "have copies, in 0 groups\n"},
+      {[&] {
+         const std::vector<uint8_t> design = EncodeDesignFile(MakeDecodedDesign(DesignParams{}));
+         testing::WriteArchive(designs_ + "/Locked.zip",
+                               {{"Secret.td4", std::string(design.begin(), design.end()),
+                                 ZIP_CM_DEFLATE, ZIP_EM_AES_256, "secret"}});
+       },
+       "--zip --password wrong ",
+       "Deleting Records\nCompacting Database\narchive 'Locked.zip': 82 (wrong password); "
+       "member 'Secret.td4': incorrect or missing password\nReading Tracks\n0 designs catalogued, "
+       "0 rejected (renamed), 0 unreadable (left as they "
+       "were), 0 of unknown ride types, 1 archive with problems, 0 designs have copies, in 0 "
+       "groups\n"},
+  };
   if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no file that fails to read";
+  for (const Case& c : cases) {
+    fs::remove_all(designs_);
+    fs::create_directory(designs_);
+    c.arrange();
+    CliResult r = Run(c.arguments + Quote(designs_));
+    EXPECT_EQ(r.status, 4) << c.arguments;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "Done - Look at " + designs_ + "/simpleindex.htm\n");
+  }
+}
+
+TEST_F(VelodexCli, RefusesWhatTheRunCannotDoBeforeChangingAnything) {
   WriteDesignFile(designs_ + "/A.td4", DesignParams{});
-  fs::create_symlink("/proc/self/mem", designs_ + "/B.td4");
+  ASSERT_EQ(Run(Quote(designs_)).status, 0);
+  WriteFile(designs_ + "/Broken.td4", "a run would rename this");
+  const auto folderBefore = Snapshot(designs_);
+  const auto catalogueBefore = Snapshot(db_);
+  const std::pair<std::string, std::string> cases[] = {
+      {"--separate --rides-per-page abc",
+       "rides per page 'abc' is not a whole number from 1 to 32767"},
+      {"--separate --rides-per-page 0", "rides per page '0' is not a whole number from 1 to 32767"},
+      {"--separate --rides-per-page 99999999999",
+       "rides per page '99999999999' is not a whole number from 1 to 32767"},
+      {"--sort 'Rating LIMIT 2 --'",
+       "sort field 'Rating LIMIT 2 --' is not a column of the catalogue"},
+      {"--sort Bogus", "sort field 'Bogus' is not a column of the catalogue"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    CliResult r = Run(arguments + " " + Quote(designs_));
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_EQ(r.err, "velodex-cli: " + message + "\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Snapshot(designs_) == folderBefore) << arguments;
+    EXPECT_TRUE(Snapshot(db_) == catalogueBefore) << arguments;
+  }
+  // Another run holding the catalogue stops this one before it changes anything.
+  const RunLock otherRun(db_ + "/velodex.mdb");
+  const auto lockedBefore = Snapshot(db_);
   CliResult r = Run(Quote(designs_));
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "velodex-cli: cannot read design '" + designs_ + "/B.td4': Input/output error\n");
-  EXPECT_TRUE(fs::is_symlink(designs_ + "/B.td4"));
-  EXPECT_EQ(LastLine(r.out), "Done - Look at " + designs_ + "/simpleindex.htm");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "velodex-cli: another run is using the catalogue '" + db_ +
+                       "/velodex.mdb'; wait until it has ended and try again\n");
+  EXPECT_TRUE(Snapshot(designs_) == folderBefore);
+  EXPECT_TRUE(Snapshot(db_) == lockedBefore);
+}
+
+TEST_F(VelodexCli, LinksPlantedInTheFolderAreReplacedOrRefusedNeverWrittenThrough) {
+  const std::string outside = temp_ / "outside";
+  struct Case {
+    std::string linkName, arguments;
+    int status;
+    std::string err;  // part of it
+  };
+  const Case cases[] = {
+      {"simpleindex.htm", "", 0, ""},
+      {"rideindex.htm", "--separate ", 0, ""},
+      {"Wooden", "--copy ", 3,
+       "cannot use the ride type folder '" + designs_ +
+           "/Wooden': a link stands at that name; move it out of the way and run again"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(designs_);
+    fs::remove_all(outside);
+    fs::create_directory(designs_);
+    fs::create_directory(outside);
+    WriteFile(outside + "/Wooden.htm", "the user's file");
+    WriteFile(outside + "/rideindex.htm", "the user's file");
+    WriteFile(outside + "/simpleindex.htm", "the user's file");
+    WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+    fs::create_symlink(c.linkName == "Wooden" ? outside : outside + "/" + c.linkName,
+                       designs_ + "/" + c.linkName);
+    const auto outsideBefore = Snapshot(outside);
+    CliResult r = Run(c.arguments + Quote(designs_));
+    EXPECT_EQ(r.status, c.status) << c.linkName << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_TRUE(Snapshot(outside) == outsideBefore) << c.linkName;
+    EXPECT_EQ(fs::is_symlink(designs_ + "/" + c.linkName), c.status != 0) << c.linkName;
+  }
+}
+
+TEST_F(VelodexCli, NamesAndAuthorsFromOutsideReachThePageAsText) {
+  const std::vector<uint8_t> design = EncodeDesignFile(MakeDecodedDesign(DesignParams{}));
+  WriteDesignFile(designs_ + "/<i>\"x\"&#?%.TD4", DesignParams{});
+  testing::WriteArchive(designs_ + "/a&b #1.zip",
+                        {{"author.txt", "<script>alert(1)</script>\r\njavascript:alert(1)\r\n"},
+                         {"A.td4", std::string(design.begin(), design.end())}});
+  ASSERT_EQ(Run("--hyperlinks --columns 0 " + Quote(designs_)).status, 0);
+  const std::string loose = ReadFile(designs_ + "/simpleindex.htm");
+  EXPECT_NE(loose.find("\r\n<a href=\"&lt;i&gt;%22x%22&amp;%23%3F%25.TD4\">&lt;i&gt;&quot;x&quot;"
+                       "&amp;#?%.td4</a>\r\n"),
+            std::string::npos)
+      << loose;
+  ASSERT_EQ(Run("--zip --columns none " + Quote(designs_)).status, 0);
+  const std::string archived = ReadFile(designs_ + "/simpleindex.htm");
+  EXPECT_NE(archived.find("\r\n<TD>&lt;script&gt;alert(1)&lt;/script&gt;</TD><TD><a href=\"a&amp;b "
+                          "%231.zip\">a&amp;b #1.zip</a>\r\n"),
+            std::string::npos)
+      << archived;
+  for (const std::string& page : {loose, archived}) {
+    EXPECT_EQ(page.find("<i>"), std::string::npos);
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(page.find("javascript:"), std::string::npos);
+  }
+}
+
+TEST_F(VelodexCli, ARunKilledMidwayLeavesNothingThatStopsTheNext) {
+  const std::vector<uint8_t> design = EncodeDesignFile(MakeDecodedDesign(DesignParams{}));
+  const auto holds = [](const std::string& folder,
+                        const std::function<bool(const std::string&)>& wanted) {
+    bool found = false;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      found = found || wanted(it->path().filename().string());
+    }
+    return found;
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::string killedRun, watched, nextRun;
+    std::function<bool(const std::string&)> leftover;
+  };
+  const Case cases[] = {
+      // Killed while it extracts a large member: the extraction folder holds its files.
+      {"extracting",
+       [&] {
+         testing::WriteArchive(designs_ + "/Big.zip",
+                               {{"A.td4", std::string(design.begin(), design.end())},
+                                {"Big.td4", std::string(60u << 20, '\0')}});
+       },
+       "--zip ", designs_ + "/quilltemp", "--zip ",
+       [](const std::string& name) { return !name.starts_with(".velodex-extraction"); }},
+      // Killed while it copies a large companion: a temporary copy lies in the type's folder.
+      {"copying",
+       [&] {
+         WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+         WriteFile(designs_ + "/A.tp4", "");
+         fs::resize_file(designs_ + "/A.tp4", 200u << 20);
+       },
+       "--copy ", designs_ + "/Wooden", "--separate ",
+       [](const std::string& name) { return name.starts_with("A.tp4.velodex-"); }},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(designs_);
+    fs::create_directory(designs_);
+    c.arrange();
+    // A busy machine may let a run finish first; it is then started again.
+    bool killed = false;
+    for (int attempt = 0; attempt < 3 && !killed; ++attempt) {
+      killed =
+          KillWhen(c.killedRun + Quote(designs_), [&] { return holds(c.watched, c.leftover); });
+    }
+    ASSERT_TRUE(killed) << c.name << ": the run ended before it could be killed";
+    ASSERT_TRUE(holds(c.watched, c.leftover)) << c.name;
+    CliResult r = Run(c.nextRun + Quote(designs_));
+    EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+    EXPECT_FALSE(holds(c.watched, c.leftover)) << c.name;
+    EXPECT_NE(r.err.find("\n1 design catalogued"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(designs_ + "/quilltemp"));
 }
 
 TEST_F(VelodexCli, RejectsWhatTheWizardMakesImpossibleAsUsageErrors) {
-  const char* usages[] = {"--zip --hyperlinks", "--zip --copy",     "--columns 14",
-                          "--columns 1,x",      "--no-such-option", ""};
+  const char* usages[] = {"--zip --hyperlinks",
+                          "--zip --copy",
+                          "--columns 14",
+                          "--columns 1,x",
+                          "--no-such-option",
+                          "--export out.txt",
+                          ""};
   for (const char* usage : usages) {
     const std::string folder = std::string(usage).empty() ? "" : Quote(designs_);
     CliResult r = Run(std::string(usage) + " " + folder);
@@ -130,7 +362,7 @@ TEST_F(VelodexCli, HelpDocumentsEveryOptionAndTheExitCodes) {
   EXPECT_EQ(r.status, 0);
   for (const char* text : {"--rides-per-page", "--columns", "--sort", "--ascending", "--hyperlinks",
                            "--zip", "--separate", "--copy", "--database-dir", "--unknowns-log",
-                           "--password", "--pictures", "Exit status"}) {
+                           "--password", "--explorer", "--export", "--pictures", "Exit status"}) {
     EXPECT_NE(r.out.find(text), std::string::npos) << text;
   }
 }
@@ -159,6 +391,24 @@ TEST_F(VelodexCli, AFailureIsReportedWithItsCauseAndStatusThree) {
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find(db_ + "/velodex.mdb"), std::string::npos) << r.err;
   EXPECT_TRUE(fs::exists(designs_ + "/A.td4"));
+}
+
+TEST_F(VelodexCli, WritesTheExplorerAndExportsAndCountsTheCopies) {
+  WriteDesignFile(designs_ + "/A.td4", DesignParams{});
+  WriteDesignFile(designs_ + "/Same as A.td4", DesignParams{});
+  DesignParams other;
+  other.ex = 77;
+  WriteDesignFile(designs_ + "/B.td4", other);
+  for (const char* file : {"rows.csv", "rows.json"}) {
+    CliResult r = Run("--explorer --export " + Quote(temp_ / file) + " " + Quote(designs_));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Done - Look at " + designs_ + "/simpleindex.htm and " + designs_ +
+                         "/explorer.htm\n");
+    EXPECT_NE(r.err.find(", 2 designs have copies, in 1 group\n"), std::string::npos) << r.err;
+  }
+  const std::string csv = ReadFile(temp_ / "rows.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << csv;
+  EXPECT_EQ(ReadFile(temp_ / "rows.json").rfind("[{\"File_Name\":\"B.td4\",", 0), 0u);
 }
 
 }  // namespace

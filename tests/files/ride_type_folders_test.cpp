@@ -22,6 +22,7 @@
 namespace velodex {
 namespace {
 
+using testing::ErrorOf;
 using testing::ListFolder;
 using testing::ReadFile;
 using testing::RunHarness;
@@ -33,6 +34,7 @@ using Names = std::vector<std::string>;
 struct Row {
   std::string fileName;
   std::string rideName;
+  std::string diskName = "";  // the name as listed on disk; "" for none (an older catalogue)
 };
 
 class RideTypeFolders : public ::testing::Test {
@@ -46,6 +48,7 @@ class RideTypeFolders : public ::testing::Test {
       table.setField("File_Name", row.fileName);
       table.setField("Ride_Name", row.rideName);
       table.setField("Ride_Type", row.rideName);
+      if (!row.diskName.empty()) table.setField("Disk_Name", row.diskName);
       table.update();
     }
     table.close();
@@ -60,48 +63,36 @@ class RideTypeFolders : public ::testing::Test {
   const std::string& d() const { return h_.designs; }
   std::string at(const std::string& relative) const { return d() + "/" + relative; }
 
-  // The message of the Error that action throws, or a failure when it throws none.
-  template <typename Action>
-  std::string ErrorOf(Action&& action) {
-    try {
-      action();
-    } catch (const Error& e) {
-      return e.what();
-    }
-    ADD_FAILURE() << "no Error thrown";
-    return std::string();
-  }
-
   RunHarness h_;
   CatalogueDatabase database_;
 };
 
-TEST_F(RideTypeFolders, MakesFoldersOnlyWhereNothingOfThatNameExists) {
+TEST_F(RideTypeFolders, MakesMissingFoldersOnlyWhenNoLinkOrFileTakesAName) {
   fs::create_directory(at("Corkscrew"));
   WriteFile(at("Corkscrew/notes.txt"), "the user's notes");
-  WriteFile(at("Steel"), "a plain file named like a ride type");
-  fs::create_symlink("nowhere", at("Mine_Train"));
-  Catalogue({{"A.td4", "Corkscrew"},
-             {"B.td4", "Steel"},
-             {"C.td4", "Wooden"},
-             {"D.td4", "Wooden"},
-             {"E.td4", "Unknown"},
-             {"F.td4", "Mine_Train"}});
+  WriteFile(at("Corkscrew/A.td4.velodex-Ab12Cd"), "a copy a killed run left");
+  fs::create_symlink("notes.txt", at("Corkscrew/B.td4.velodex-Ab12Cd"));
+  Catalogue(
+      {{"A.td4", "Corkscrew"}, {"C.td4", "Wooden"}, {"E.td4", "Unknown"}, {"F.td4", "Steel"}});
 
   MakeRideTypeFolders(d(), database_);
-  // A second run finds every name taken and changes nothing.
-  MakeRideTypeFolders(d(), database_);
-
-  EXPECT_EQ(ListFolder(d()), (Names{"Corkscrew", "Mine_Train", "Steel", "Unknown", "Wooden"}));
-  EXPECT_TRUE(fs::is_directory(at("Wooden")));
-  EXPECT_TRUE(fs::is_directory(at("Unknown")));
+  MakeRideTypeFolders(d(), database_);  // a second run finds every folder there
+  EXPECT_EQ(ListFolder(d()), (Names{"Corkscrew", "Steel", "Unknown", "Wooden"}));
+  EXPECT_EQ(ListFolder(at("Corkscrew")), (Names{"B.td4.velodex-Ab12Cd", "notes.txt"}));
   EXPECT_EQ(ListFolder(at("Wooden")), Names{});
-  EXPECT_EQ(ListFolder(at("Corkscrew")), Names{"notes.txt"});
-  EXPECT_EQ(ReadFile(at("Corkscrew/notes.txt")), "the user's notes");
-  EXPECT_TRUE(fs::is_regular_file(at("Steel")));
-  EXPECT_EQ(ReadFile(at("Steel")), "a plain file named like a ride type");
-  EXPECT_TRUE(fs::is_symlink(at("Mine_Train")));
-  EXPECT_EQ(fs::read_symlink(at("Mine_Train")), "nowhere");
+
+  // A link or a file at a ride type's name stops the run before any folder is made.
+  for (const auto& [kind, plant] : std::vector<std::pair<std::string, std::function<void()>>>{
+           {"link", [&] { fs::create_symlink(h_.temp.path(), at("Steel")); }},
+           {"file", [&] { WriteFile(at("Steel"), "a plain file named like a ride type"); }}}) {
+    fs::remove_all(at("Steel"));
+    fs::remove_all(at("Wooden"));
+    plant();
+    EXPECT_EQ(ErrorOf([&] { MakeRideTypeFolders(d(), database_); }),
+              "cannot use the ride type folder '" + at("Steel") + "': a " + kind +
+                  " stands at that name; move it out of the way and run again");
+    EXPECT_FALSE(fs::exists(at("Wooden"))) << kind;
+  }
 }
 
 TEST_F(RideTypeFolders, CopiesUnderTheCatalogueSpellingAndKeepsTheOriginals) {
@@ -113,6 +104,7 @@ TEST_F(RideTypeFolders, CopiesUnderTheCatalogueSpellingAndKeepsTheOriginals) {
       {"Delta.td4", "delta design"},   {"Delta.tp3", "not a companion"},
       {"Xray.td4", "lower design"},    {"XRAY.td4", "upper design"},
       {"Xray.tp4", "lower companion"}, {"XRAY.tp4", "upper companion"},
+      {"Yank.td4", "lower yank"},      {"Yank.TD4", "upper yank"},
       {"Golf.td4", "golf design"},     {"Hotel.td4", "hotel design"}};
   for (const auto& [name, bytes] : onDisk) WriteFile(at(name), bytes);
   // Companions that are no files are not copied.
@@ -123,8 +115,10 @@ TEST_F(RideTypeFolders, CopiesUnderTheCatalogueSpellingAndKeepsTheOriginals) {
   WriteFile(at("Wooden/Alpha.td4"), "copy of an earlier run");
   WriteFile(at("Wooden/keep.txt"), "the user's file");
   Catalogue({{"Alpha.td4", "Wooden"},
-             {"BRAVO.td4", "Wooden"},
+             {"BRAVO.td4", "Wooden", "BRAVO.TD4"},
              {"Kilo.td4", "Steel"},
+             {"Yank.td4", "Wooden", "Yank.td4"},
+             {"Yank.td4", "Steel", "Yank.TD4"},
              {"Echo.td4", "Unknown"},
              {"Delta.td4", "Corkscrew"},
              {"Xray.td4", "Wooden"},
@@ -134,9 +128,9 @@ TEST_F(RideTypeFolders, CopiesUnderTheCatalogueSpellingAndKeepsTheOriginals) {
 
   MakeAndCopy();
 
-  // Each copy under the catalogue's spelling, from the file of that spelling when there is
-  // one (two files differing only in case are two designs), else of any case. Designs of
-  // unknown ride types travel without companions.
+  // Each copy under the catalogue's spelling, from its own file on disk (Yank.td4 and
+  // Yank.TD4 are two designs), or for a row without the name on disk from the file of that
+  // spelling, else of any case. Designs of unknown ride types travel without companions.
   const std::map<std::string, std::string> copies = {
       {"Wooden/Alpha.td4", "Alpha.td4"}, {"Wooden/Alpha.tp4", "Alpha.tp4"},
       {"Wooden/BRAVO.td4", "BRAVO.TD4"}, {"Wooden/BRAVO.tp4", "BRAVO.TP4"},
@@ -144,6 +138,7 @@ TEST_F(RideTypeFolders, CopiesUnderTheCatalogueSpellingAndKeepsTheOriginals) {
       {"Unknown/Echo.td4", "Echo.td4"},  {"Corkscrew/Delta.td4", "Delta.td4"},
       {"Wooden/Xray.td4", "Xray.td4"},   {"Wooden/Xray.tp4", "Xray.tp4"},
       {"Wooden/XRAY.td4", "XRAY.td4"},   {"Wooden/XRAY.tp4", "XRAY.tp4"},
+      {"Wooden/Yank.td4", "Yank.td4"},   {"Steel/Yank.td4", "Yank.TD4"},
       {"Wooden/Golf.td4", "Golf.td4"},   {"Wooden/Hotel.td4", "Hotel.td4"}};
   std::map<std::string, Names> listings = {{"Wooden", {"keep.txt"}}};
   for (const auto& [copy, original] : copies) {
@@ -192,9 +187,6 @@ TEST_F(RideTypeFolders, FailuresNameThePathAndKeepTheCopiesMadeBefore) {
          fs::create_directories(at("Wooden/Alpha.tp4"));
        },
        at("Wooden/Alpha.tp4"), Names{"Alpha.td4", "Alpha.tp4", "Corkscrew", "Wooden", "Zulu.td4"}},
-      {"a plain file where the folder belongs",
-       [&] { WriteFile(at("Wooden"), "a plain file named like a ride type"); },
-       at("Wooden/Alpha.td4"), Names{"Alpha.td4", "Corkscrew", "Wooden", "Zulu.td4"}},
       {"a design missing from the disk", [&] { fs::remove(at("Alpha.td4")); }, at("Alpha.td4"),
        Names{"Corkscrew", "Wooden", "Zulu.td4"}},
   };

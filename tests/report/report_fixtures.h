@@ -1,9 +1,9 @@
 // Shared pieces of the report tests: a catalogue in a temporary folder filled with designs,
-// and the page texts that every page shares, written out line by line.
+// options from a column list and switches, and the texts every page shares, line by line.
 #pragma once
 
 #include <initializer_list>
-#include <memory>
+#include <map>
 #include <string>
 
 #include "catalogue/catalogue_database.h"
@@ -11,67 +11,61 @@
 
 namespace velodex::testing {
 
-// One catalogue row; every column that the report reads, with plain defaults.
-struct Design {
-  std::string fileName = "loop.td4";
-  std::string rideName = "Wooden";
-  std::string rideType;  // empty: the same as rideName
-  float maxSpeed = 0, avgSpeed = 0, rideLength = 0, posGs = 0, negGs = 0, latGs = 0;
-  int invs = 0, drops = 0, maxDropHeight = 0;
-  float ex = 0, intensity = 0, na = 0;
-  std::string author = "Anonymous", alink = "none", zipFileName = "none";
-};
+// Catalogue columns a design sets; the rest keep the defaults TestCatalogue::add gives.
+using Row = std::map<std::string, FieldValue>;
 
 // An empty catalogue file in its own temporary folder, opened.
-class TestCatalogue {
- public:
+struct TestCatalogue {
   TestCatalogue() {
-    CatalogueDatabase::createEmpty(path());
-    database.open(path());
+    CatalogueDatabase::createEmpty(folder / "velodex.mdb");
+    database.open(folder / "velodex.mdb");
   }
-  std::string path() const { return folder / "velodex.mdb"; }
 
-  void add(const Design& design) {
+  // Adds loop.td4 of the type Wooden by Anonymous (link and archive "none"), changed by row;
+  // Ride_Type follows Ride_Name unless row sets it. Other columns stay null.
+  void add(const Row& row) {
+    Row full = {{"File_Name", "loop.td4"},
+                {"Ride_Name", "Wooden"},
+                {"Author", "Anonymous"},
+                {"Alink", "none"},
+                {"zipfilename", "none"}};
+    for (const auto& [name, value] : row) full[name] = value;
+    full.try_emplace("Ride_Type", full["Ride_Name"]);
     RecordSet table = database.openTable("velodex");
     table.addNew();
-    table.setField("File_Name", design.fileName);
-    table.setField("Ride_Name", design.rideName);
-    table.setField("Ride_Type", design.rideType.empty() ? design.rideName : design.rideType);
-    table.setField("Max_Speed", design.maxSpeed);
-    table.setField("Avg_Speed", design.avgSpeed);
-    table.setField("Ride_Length", design.rideLength);
-    table.setField("PosGs", design.posGs);
-    table.setField("NegGs", design.negGs);
-    table.setField("LatGs", design.latGs);
-    table.setField("Invs", design.invs);
-    table.setField("Drops", design.drops);
-    table.setField("Max_Drop_Height", design.maxDropHeight);
-    table.setField("Ex", design.ex);
-    table.setField("Int", design.intensity);
-    table.setField("Na", design.na);
-    table.setField("Rating", design.ex - (design.intensity + design.na));
-    table.setField("Author", design.author);
-    table.setField("Alink", design.alink);
-    table.setField("zipfilename", design.zipFileName);
+    for (const auto& [name, value] : full) table.setField(name, value);
     table.update();
     table.close();
   }
 
-  // Adds count designs of one ride type named <prefix>01.td4, <prefix>02.td4, ... with
-  // the excitement 1, 2, ... so sorting by Ex orders them by name.
+  // Adds count designs of one ride type named <prefix>01.td4, <prefix>02.td4, ... with the
+  // excitement 1, 2, ... so sorting by Ex orders them by name.
   void addNumbered(const std::string& rideName, const std::string& prefix, int count) {
     for (int i = 1; i <= count; ++i) {
-      Design design;
-      design.rideName = rideName;
-      design.fileName = prefix + (i < 10 ? "0" : "") + std::to_string(i) + ".td4";
-      design.ex = static_cast<float>(i);
-      add(design);
+      add({{"File_Name", prefix + (i < 10 ? "0" : "") + std::to_string(i) + ".td4"},
+           {"Ride_Name", rideName},
+           {"Ex", static_cast<float>(i)}});
     }
   }
 
   TempFolder folder;
   CatalogueDatabase database;
 };
+
+enum Switch { kHyperlinks = 1, kCopy = 2, kZip = 4, kSeparate = 8 };
+
+// Options with the given columns on and the given switches (a sum of Switch values), sorted
+// by Ex, descending.
+inline PlainRunOptions Options(std::initializer_list<int> columns, int switches = 0) {
+  PlainRunOptions options;
+  options.sortFieldText = "Ex";
+  for (int i : columns) options.columns[static_cast<size_t>(i)] = true;
+  options.hyperlinks = (switches & kHyperlinks) != 0;
+  options.copy = (switches & kCopy) != 0;
+  options.zip = (switches & kZip) != 0;
+  options.separate = (switches & kSeparate) != 0;
+  return options;
+}
 
 // The lines joined, each ended by CR LF.
 inline std::string Lines(std::initializer_list<std::string> lines) {
@@ -80,19 +74,17 @@ inline std::string Lines(std::initializer_list<std::string> lines) {
   return text;
 }
 
-// The credit lines that end every page.
+// The credit lines that end every page, and the foot without index link.
 inline const std::string kCreditLines =
     Lines({"This page was automatically generated by",
            "<a href=\"https://velodex.example.org/\">Velodex 3.3.1</a>", "created by Quill Marrow",
            "</body>", "</html>"});
-
-// The ordinary page foot without index link.
 inline const std::string kPlainFoot = Lines({"</table>"}) + kCreditLines;
 
-// The page head up to the heading row, for the given title.
-inline std::string HeadStart(const std::string& title) {
+// The page head up to and with the heading line, for the given title.
+inline std::string Head(const std::string& title, const std::string& headingLine) {
   return Lines({"<html>", "<HEAD>", "<TITLE>" + title + "</TITLE>", "</HEAD>", "<Body>",
-                "<TABLE Border =\"1\">", "<TR>"});
+                "<TABLE Border =\"1\">", "<TR>", headingLine});
 }
 
 }  // namespace velodex::testing

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -130,9 +131,11 @@ TEST_F(ArchiveRun, CodeTenWritesEveryPageIntoTheFolderItself) {
   WriteCollection();
   h.options.separate = true;
   h.options.ridesPerPageText = "2";
+  h.options.explorer = true;
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.progress.text(ProgressLabel::kStatus),
-            "Done - Look at " + h.designs + "/rideindex.htm");
+            "Done - Look at " + h.designs + "/rideindex.htm and " + h.designs + "/explorer.htm");
+  EXPECT_NE(ReadFile(h.designs + "/explorer.htm").find("\"Pack A.zip\""), std::string::npos);
   // Wooden has three designs (two pages), Steel two (one page); no ride type folder.
   for (const char* page : {"rideindex.htm", "Wooden0.htm", "Wooden2.htm", "Steel.htm",
                            "Steel_Twister.htm", "Corkscrew.htm"}) {
@@ -157,8 +160,13 @@ TEST_F(ArchiveRun, ShowsANonZeroCodeAndGoesOnWithTheNextArchive) {
     shown.push_back(message.text);
     EXPECT_EQ(message.icon, MessageIcon::kNone);
   }
-  EXPECT_EQ(shown,
-            (Files{std::to_string(PK_NOZIP), std::to_string(PK_WARN), std::to_string(PK_NOZIP)}));
+  // Each names the archive, says what its code means and what befell which member.
+  const std::string notZip = " 9 (not a zip archive); cannot open " + h.designs + "/";
+  EXPECT_EQ(shown, (Files{"archive 'A Fake.zip':" + notZip + "A Fake.zip: Not a zip archive",
+                          "archive 'B Odd.zip': 1 (some members were skipped); member 'Odd "
+                          "Link.td4': a link; links are never made",
+                          "archive 'C Cut.zip':" + notZip + "C Cut.zip: Not a zip archive"}));
+  EXPECT_EQ(h.context.summary.archiveProblems, shown);
   EXPECT_EQ(Rows(h),
             (std::vector<Files>{{"Odd.td4", "B Odd.zip", "Anonymous", "none", "Steel"},
                                 {"Fine.td4", "D Fine.zip", "Anonymous", "none", "Wooden"}}));
@@ -185,35 +193,58 @@ TEST_F(ArchiveRun, HostileArchivesWriteNothingOutsideTheExtractionFolder) {
                                 {"Deep.td4", "Hostile.zip", "Anonymous", "none", "Steel"},
                                 {"victim.td4", "Hostile.zip", "Anonymous", "none", "Wooden"}}));
   ASSERT_EQ(h.prompts.messages.size(), 1u);
-  EXPECT_EQ(h.prompts.messages[0].text, std::to_string(PK_WARN));
+  EXPECT_EQ(h.prompts.messages[0].text,
+            "archive 'Hostile.zip': 1 (some members were skipped); member '..': no usable file "
+            "name; member 'x/..': no usable file name; member 'Link.td4': a link; links are "
+            "never made; and 2 more");
   EXPECT_EQ(ReadFile(h.temp / "victim.td4"), before);
   EXPECT_EQ(ListFolder(h.temp.path()), (Files{"db", "designs", "victim.td4"}));
   EXPECT_EQ(ListFolder(h.designs), (Files{"Hostile.zip", "simpleindex.htm"}));
-}
-
-TEST_F(ArchiveRun, ALeftoverExtractionFolderIsMadeAfreshOnlyWhenEmpty) {
-  WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
-  fs::create_directory(h.designs + "/quilltemp");
-  WriteFile(h.designs + "/quilltemp/keep.td4", "someone's file");
-  try {
-    RunCatalogue(h.context);
-    ADD_FAILURE() << "the run went on";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find(h.designs + "/quilltemp"), std::string::npos);
-  }
-  EXPECT_EQ(ReadFile(h.designs + "/quilltemp/keep.td4"), "someone's file");
-  EXPECT_TRUE(h.catalogueRows().empty());
-
-  fs::remove(h.designs + "/quilltemp/keep.td4");
-  EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
-  EXPECT_EQ(Rows(h).size(), 1u);
-  EXPECT_FALSE(fs::exists(h.designs + "/quilltemp"));
 }
 
 Files FileNames(RunHarness& h) {
   Files names;
   for (const Files& row : Rows(h)) names.push_back(row[0]);
   return names;
+}
+
+TEST_F(ArchiveRun, OnlyAnExtractionFolderOfOurOwnIsEmptiedAndReused) {
+  WriteArchive(h.designs + "/Pack.zip", {{"Loop.td4", Design(kWooden)}});
+  const std::string folder = h.designs + "/quilltemp";
+  const auto make = [&] { fs::create_directory(folder); };
+  // What stands at the folder's name, and whether the run may take it over.
+  const std::vector<std::pair<std::function<void()>, bool>> cases = {
+      {[&] {
+         make();
+         WriteFile(folder + "/keep.td4", "someone's file");
+       },
+       false},
+      {[&] { fs::create_symlink(h.temp.path(), folder); }, false},
+      {[&] { WriteFile(folder, "someone's file"); }, false},
+      {make, true},
+      // What a killed run left: its mark and what it extracted.
+      {[&] {
+         make();
+         WriteFile(folder + "/.velodex-extraction", "");
+         WriteFile(folder + "/Old.td4", Design(kSteel));
+       },
+       true},
+  };
+  for (const auto& [arrange, taken] : cases) {
+    fs::remove_all(folder);
+    arrange();
+    const auto before = fs::symlink_status(folder).type();
+    const std::string error = testing::ErrorOf([&] { RunCatalogue(h.context); });
+    if (taken) {
+      EXPECT_EQ(error, "no error");
+      EXPECT_EQ(FileNames(h), Files{"Loop.td4"});
+      EXPECT_FALSE(fs::exists(folder));
+    } else {
+      EXPECT_NE(error.find(folder), std::string::npos) << error;
+      EXPECT_EQ(fs::symlink_status(folder).type(), before);
+      EXPECT_TRUE(h.catalogueRows().empty());
+    }
+  }
 }
 
 TEST_F(ArchiveRun, APasswordIsAskedForEachArchiveUntilTheUserDeclines) {
@@ -245,7 +276,9 @@ TEST_F(ArchiveRun, AWrongPasswordLeavesNoDesignBehind) {
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(h.prompts.textPrompts.size(), 3u);
   ASSERT_EQ(h.prompts.messages.size(), 1u);
-  EXPECT_EQ(h.prompts.messages[0].text, std::to_string(IZ_BADPWD));
+  EXPECT_EQ(h.prompts.messages[0].text,
+            "archive 'Locked.zip': 82 (wrong password); member 'Secret.td4': incorrect or "
+            "missing password");
   EXPECT_TRUE(h.catalogueRows().empty());
   EXPECT_FALSE(h.session.skipPasswordQuestions);
 }
@@ -266,7 +299,6 @@ TEST_F(ArchiveRun, AFailureMidArchiveTakesItsExtractedFilesAway) {
   EXPECT_EQ(RunCatalogue(h.context), RunOutcome::kCompleted);
   EXPECT_EQ(FileNames(h), (Files{"Open.td4", "Secret.td4"}));
 }
-
 
 TEST(ArchiveCallbacks, ThePasswordRoutineStoresTheAnswerInTheClearedBuffer) {
   RunHarness h;

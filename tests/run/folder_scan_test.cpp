@@ -3,9 +3,11 @@
 #include "run/folder_scan.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "catalogue/error.h"
 #include "tests/support/test_support.h"
@@ -153,7 +155,12 @@ TEST(ReadTrackFolder, CataloguesAcceptedRenamesRejectedAndReportsUnreadableDesig
   auto rows = h.catalogueRows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0]["File_Name"], FieldValue("BIG.td4"));
+  EXPECT_EQ(rows[0]["Disk_Name"], FieldValue("BIG.TD4"));
   EXPECT_EQ(rows[1]["File_Name"], FieldValue("small.td4"));
+  EXPECT_EQ(rows[1]["Disk_Name"], FieldValue("small.Td4"));
+  const RunSummary& counted = h.context.summary;
+  EXPECT_EQ(std::vector<int>({counted.catalogued, counted.rejected, counted.unreadable}),
+            std::vector<int>({2, 3, unreadable ? 1 : 0}));
   if (unreadable) {
     EXPECT_NE(std::find(h.progress.events.begin(), h.progress.events.end(),
                         "unreadable " + h.designs + "/Memory.td4: Input/output error"),
@@ -177,11 +184,22 @@ TEST(ReadTrackFolder, CataloguesUnknownRideTypesAndAppendsOneLogLineEach) {
   EXPECT_EQ(rows[1]["Ride_Name"], FieldValue("Maze"));
   EXPECT_EQ(rows[2]["Ride_Name"], FieldValue("Unknown"));
 
-  // A log that cannot be written does not stop the scan.
-  fs::remove(h.unknownsLog());
-  fs::create_directory(h.unknownsLog());
-  ReadTrackFolder(h.context, h.designs, "none");
-  EXPECT_EQ(h.catalogueRows().size(), 6u);
+  EXPECT_EQ(h.context.summary.unknownTypes, 2);
+
+  // A log that is no regular file is never waited on nor written, and the failure is noted
+  // once however many designs it concerns; the scan goes on.
+  const std::vector<std::pair<std::function<void()>, std::string>> logs = {
+      {[&] { fs::create_directory(h.unknownsLog()); }, "Is a directory"},
+      {[&] { ASSERT_EQ(mkfifo(h.unknownsLog().c_str(), 0600), 0); }, "not a regular file"}};
+  for (const auto& [plant, cause] : logs) {
+    fs::remove(h.unknownsLog());
+    plant();
+    h.context.summary = {};
+    ReadTrackFolder(h.context, h.designs, "none");
+    EXPECT_EQ(h.context.summary.problems,
+              std::vector<std::string>{"cannot append to '" + h.unknownsLog() + "': " + cause});
+  }
+  EXPECT_EQ(h.catalogueRows().size(), 9u);
 }
 
 TEST(ReadTrackFolder, StoresTheAuthorInArchiveModeOnly) {
@@ -269,31 +287,6 @@ TEST(ReadTrackFolder, AMissingCatalogueIsAFailureNamingTheFile) {
     EXPECT_NE(std::string(e.what()).find("velodex.mdb"), std::string::npos) << e.what();
   }
   EXPECT_TRUE(fs::exists(h.designs + "/A.td4"));
-}
-
-struct AuthorTextCase {
-  std::string text;
-  std::string author;
-  std::string link;
-};
-
-TEST(ReadAuthorFile, SplitsLinesOnAnyLineEnd) {
-  const AuthorTextCase cases[] = {
-      {"", "", "none"},
-      {"Ann", "Ann", "none"},
-      {"Ann\r\n", "Ann", "none"},
-      {"Ann\rlink", "Ann", "link"},
-      {"Ann\n\nlast", "Ann", "last"},
-      {"\r\nlink", "", "link"},
-      {"A\r\nB\r\nC\r\n", "A", "C"},
-  };
-  RunHarness h;
-  for (const auto& c : cases) {
-    WriteFile(h.temp / "author.txt", c.text);
-    AuthorInfo info = ReadAuthorFile(h.temp / "author.txt");
-    EXPECT_EQ(info.author, c.author) << c.text;
-    EXPECT_EQ(info.link, c.link) << c.text;
-  }
 }
 
 }  // namespace

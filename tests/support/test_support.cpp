@@ -52,6 +52,15 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   }
 }
 
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -138,7 +147,8 @@ const std::vector<std::string> kCatalogueColumns = {"File_Name",
                                                     "Alink",
                                                     "zipfilename",
                                                     "Rating",
-                                                    "Ride_Category"};
+                                                    "Ride_Category",
+                                                    "Disk_Name"};
 
 RunHarness::RunHarness()
     : designs(temp / "designs"),

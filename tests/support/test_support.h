@@ -2,6 +2,7 @@
 // helpers, and recording fakes of the front end's interfaces.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ class TempFolder {
 // Whole-file helpers that fail the current test (and throw) when the file system refuses.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+// The message of the Error that action throws, or "no error".
+std::string ErrorOf(const std::function<void()>& action);
 // Names of the entries directly in folder, sorted.
 std::vector<std::string> ListFolder(const std::string& folder);
 
@@ -78,14 +81,19 @@ class ScriptedPrompts final : public Prompts {
   std::string askTextFailure;  // when set, askText throws Error with this text
 };
 
-// Records the run's window moves as "progress", "first step" and "quit".
+// Records the run's window moves as "progress", "first step" and "quit", and the page the
+// completed run offers to open.
 class RecordingWindows final : public RunWindows {
  public:
   void showProgress() override { moves.push_back("progress"); }
   void returnToFirstStep() override { moves.push_back("first step"); }
-  void offerQuit(const std::string&) override { moves.push_back("quit"); }
+  void offerQuit(const std::string& page) override {
+    moves.push_back("quit");
+    offeredPage = page;
+  }
 
   std::vector<std::string> moves;
+  std::string offeredPage;
 };
 
 // Everything a run or a scan needs, over a fresh temporary folder: designs/ for the user's
@@ -115,7 +123,7 @@ class RunHarness {
   RunContext context;
 };
 
-// The 23 column names of the catalogue table, in table order.
+// The column names of the catalogue table, in table order.
 extern const std::vector<std::string> kCatalogueColumns;
 
 }  // namespace velodex::testing

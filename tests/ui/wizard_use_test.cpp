@@ -164,7 +164,7 @@ class WizardUseTest : public QObject {
            {"step 2 foot", "Form2", "Check1(13) Form2PrevStep form2NextStep"},
            {"step 3", "Form3",
             "TrackNamesAsHyperlinks SortBy SortAsc SortDesc Use_Zip_Files Separate_By_Ride_Type "
-            "Copy_Tracks_To_Subdirectory Form3Previous Form3Finish"},
+            "Copy_Tracks_To_Subdirectory Explorer_Page Form3Previous Form3Finish"},
            {"progress foot", "form5", "CmdOpenPage CmdQuit"}});
   }
 
