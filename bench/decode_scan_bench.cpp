@@ -1,5 +1,5 @@
 // What one design costs: decoding its bytes, decoding it from disk, walking its track into a
-// layout with the catalogue's facts, drawing its small plan, and the whole folder scan
+// layout with the catalogue's facts, drawing its picture, and the whole folder scan
 // (decode, statistics, one catalogue row) per design. Figures are per design.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -88,17 +88,17 @@ void BM_WalkLayout(benchmark::State& state) {
 }
 BENCHMARK(BM_WalkLayout)->Arg(50)->Arg(200)->Arg(1000);
 
-void BM_SmallPlan(benchmark::State& state) {
+void BM_Picture(benchmark::State& state) {
   const TrackLayout layout = WalkTrackLayout(DesignWithPieces(static_cast<int>(state.range(0))));
   size_t bytes = 0;
   for (auto _ : state) {
-    bytes = SmallPlanSvg(layout).size();
+    bytes = PictureSvg(layout).size();
     benchmark::DoNotOptimize(bytes);
   }
   state.counters["bytes"] = static_cast<double>(bytes);
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_SmallPlan)->Arg(50)->Arg(200)->Arg(1000);
+BENCHMARK(BM_Picture)->Arg(50)->Arg(200)->Arg(1000);
 
 struct NullProgress final : ProgressDisplay {
   void setText(ProgressLabel, const std::string&) override {}

@@ -110,8 +110,9 @@ int HeightBand(int height, int lowest, int highest) {
 }
 
 uint32_t HeightColour(int height, int lowest, int highest) {
-  static constexpr uint32_t kColours[kHeightColours] = {0x46327e, 0x365c8d, 0x277f8e,
-                                                        0x1fa187, 0x7ad151, 0xf2c61f};
+  // Each written in three hex digits in a picture: #415, #358, #288, #2a8, #7d5, #fc2.
+  static constexpr uint32_t kColours[kHeightColours] = {0x441155, 0x335588, 0x228888,
+                                                        0x22aa88, 0x77dd55, 0xffcc22};
   return kColours[HeightBand(height, lowest, highest)];
 }
 

@@ -12,13 +12,21 @@
 namespace velodex {
 namespace {
 
-constexpr const char* kStationColour = "#d62728";
+constexpr const char* kStationColour = "#d33";
 constexpr const char* kChainColour = "#222";
-constexpr const char* kHedgeColour = "#2e7d32";
+constexpr const char* kHedgeColour = "#373";
+constexpr const char* kTileColour = "#eee";
 
+// "#rgb" when each of the three bytes repeats its digit, else "#rrggbb".
 std::string Colour(uint32_t rgb) {
   char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
+  const bool shortForm = (rgb & 0x0F0F0F) * 16 == (rgb & 0xF0F0F0);
+  if (shortForm) {
+    std::snprintf(buffer, sizeof buffer, "#%x%x%x", (rgb >> 20) & 15, (rgb >> 12) & 15,
+                  (rgb >> 4) & 15);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
+  }
   return buffer;
 }
 
@@ -227,13 +235,15 @@ std::vector<PlanWall> MergedWalls(std::vector<PlanWall> walls) {
 struct PlanStyle {
   bool tiles = true;
   bool curves = true;
-  bool marks = true;  // stations, chain lifts, the start
-  bool labels = true;
+  bool marks = true;          // stations, chain lifts, the start
+  bool labels = true;         // the plan's scale bar and north arrow
+  bool profileLabels = true;  // the profile's scale bar, height marks and start line
   int bands = kHeightColours;
   double simplify = 0;  // tolerance in half tiles; 0 keeps every joint
+  // The profile's tolerance, in half tiles along and half height units: half a unit is
+  // invisible at any size the picture is shown.
+  double profileSimplify = 0.5;
   int decimals = 1;
-  double pixelsPerUnit = 4;
-  double maxPixels = 800;
 };
 
 int ScaleTiles(double width) {
@@ -249,14 +259,6 @@ struct Picture {
   double x = 0, y = 0, width = 1, height = 1;
   std::string body;
 };
-
-std::string Standalone(const Picture& p, double pixelsPerUnit, double maxPixels) {
-  const double scale = std::min(pixelsPerUnit, maxPixels / std::max(p.width, p.height));
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" + Num(p.x, 1) + " " + Num(p.y, 1) +
-         " " + Num(p.width, 1) + " " + Num(p.height, 1) + "\" width=\"" + Num(p.width * scale, 0) +
-         "\" height=\"" + Num(p.height * scale, 0) + "\" font-family=\"sans-serif\">" + p.body +
-         "</svg>";
-}
 
 void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::string& body) {
   if (style.simplify > 0) {
@@ -311,8 +313,10 @@ void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::s
 Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   Picture p;
   const double margin = 2;
-  const double band = style.labels ? 6 : 3;
   const double width = d.right - d.left;
+  // Labels take a band above and below the drawing, their size following the ride's.
+  const double text = std::max(1.2, std::max(width, d.bottom - d.top) / 25);
+  const double band = style.labels ? 2 * text : margin;
   p.x = d.left - margin;
   p.y = d.top - margin - (style.labels ? band : 0);
   p.width = width + 2 * margin;
@@ -333,10 +337,9 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
                 Num(2.0 * static_cast<double>(j - i), 0) + "z");
       i = j;
     }
-    body += PathElement("fill=\"#e4e4e4\"", tiles);
+    body += PathElement("fill=\"" + std::string(kTileColour) + "\"", tiles);
   }
-  body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) +
-          "\" stroke-linecap=\"round\" stroke-linejoin=\"round\">";
+  body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" stroke-linecap=\"round\">";
   AddTrack(d, style, width, body);
   if (style.simplify > 0 && !d.walls.empty()) {
     // A maze too detailed for the budget: its outline as a block.
@@ -354,8 +357,12 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   // The scale bar: n tiles, with ticks at its ends.
   const int n = ScaleTiles(width);
   const double barY = d.bottom + margin + band / 2;
-  body += "<path stroke=\"#000\" stroke-width=\"" + Num(line / 2, 1) + "\" d=\"M" + Num(d.left, 0) +
-          " " + Num(barY - 1, 0) + "v1h" + std::to_string(2 * n) + "v-1\"/>";
+  const double tick = text / 3;
+  if (style.labels) {
+    body += "<path stroke=\"#000\" stroke-width=\"" + Num(line / 2, 1) + "\" d=\"M" +
+            Num(d.left, 0) + " " + Num(barY - tick, 1) + "v" + Num(tick, 1) + "h" +
+            std::to_string(2 * n) + "v-" + Num(tick, 1) + "\"/>";
+  }
   body += "</g>";
   if (!d.pillars.empty() || !d.doors.empty()) {
     PathData solid(0);
@@ -374,29 +381,31 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
             Num(line * 1.6, 1) + "\" fill=\"" + kStationColour + "\"/>";
   }
   if (style.labels) {
-    const double text = std::max(3.0, width / 30);
-    body += "<text x=\"" + Num(d.left + 2 * n + 1, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
+    body += "<text x=\"" + Num(d.left + 2 * n + tick, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
             "\" font-size=\"" + Num(text, 1) + "\">" + std::to_string(n) +
             (n == 1 ? " tile" : " tiles") + "</text>";
     // North: an arrow pointing up at the top right.
-    const double top = d.top - margin - band + 1;
-    body += "<path d=\"M" + Num(d.right, 1) + " " + Num(top, 1) + "l1 3h-2z\"/><text x=\"" +
-            Num(d.right - 2, 1) + "\" y=\"" + Num(top + 3, 1) + "\" font-size=\"" + Num(text, 1) +
-            "\" text-anchor=\"end\">N</text>";
+    const double top = d.top - margin - band + text / 2;
+    body += "<path d=\"M" + Num(d.right, 1) + " " + Num(top, 1) + "l" + Num(text / 3, 1) + " " +
+            Num(text, 1) + "h-" + Num(2 * text / 3, 1) + "z\"/><text x=\"" +
+            Num(d.right - text / 2, 1) + "\" y=\"" + Num(top + text, 1) + "\" font-size=\"" +
+            Num(text, 1) + "\" text-anchor=\"end\">N</text>";
     if (style.tiles && d.highest > d.lowest) {
       // The height colours, lowest to highest, between the two heights they span.
       const double cell = 2 * text / 3;
-      std::string legend = "<text x=\"" + Num(d.left, 1) + "\" y=\"" + Num(top + 2.6, 1) +
+      const double baseline = top + text;
+      std::string legend = "<text x=\"" + Num(d.left, 1) + "\" y=\"" + Num(baseline, 1) +
                            "\" font-size=\"" + Num(text, 1) + "\">" + Num(d.lowest, 0) + "</text>";
       const double cells = d.left + 2.2 * text;
       for (int band = 0; band < kHeightColours; ++band) {
         const int height = d.lowest + band * (d.highest - d.lowest) / (kHeightColours - 1);
-        legend += "<rect x=\"" + Num(cells + band * cell, 1) + "\" y=\"" + Num(top + 0.5, 1) +
-                  "\" width=\"" + Num(cell, 1) + "\" height=\"2\" fill=\"" +
+        legend += "<rect x=\"" + Num(cells + band * cell, 1) + "\" y=\"" +
+                  Num(baseline - 0.7 * text, 1) + "\" width=\"" + Num(cell, 1) + "\" height=\"" +
+                  Num(0.7 * text, 1) + "\" fill=\"" +
                   Colour(HeightColour(height, d.lowest, d.highest)) + "\"/>";
       }
-      legend += "<text x=\"" + Num(cells + kHeightColours * cell + 0.5, 1) + "\" y=\"" +
-                Num(top + 2.6, 1) + "\" font-size=\"" + Num(text, 1) + "\">+" + Num(d.highest, 0) +
+      legend += "<text x=\"" + Num(cells + kHeightColours * cell + text / 4, 1) + "\" y=\"" +
+                Num(baseline, 1) + "\" font-size=\"" + Num(text, 1) + "\">+" + Num(d.highest, 0) +
                 " height</text>";
       body += legend;
     }
@@ -404,33 +413,47 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   return p;
 }
 
-Picture ProfilePicture(const TrackLayout& layout) {
-  const std::vector<ProfilePoint> points = DrawProfile(layout);
+Picture ProfilePicture(const std::vector<ProfilePoint>& all, const PlanStyle& style) {
   Picture p;
-  const double length = points.empty() ? 1 : std::max(1.0, points.back().along);
+  const double length = all.empty() ? 1 : std::max(1.0, all.back().along);
   double high = 0;
   double low = 0;
-  for (const ProfilePoint& q : points) {
+  for (const ProfilePoint& q : all) {
     high = std::max(high, q.height);
     low = std::min(low, q.height);
   }
   // Half tiles along, half height units up: heights show four times their true scale.
-  const double width = 2 * length;
-  const double text = std::max(3.0, width / 45);
-  p.x = -4 * text;
-  p.y = -2 * high - text;
-  p.width = width + 5 * text;
-  p.height = 2 * (high - low) + 4 * text;
   auto at = [](const ProfilePoint& q) { return PlanPoint{2 * q.along, -2 * q.height}; };
-  PathData track(1);
-  PathData station(1);
-  PathData chain(1);
+  std::vector<ProfilePoint> points = all;
+  const double tolerance = std::max(style.simplify, style.profileSimplify);
+  if (tolerance > 0 && points.size() > 2) {
+    std::vector<PlanPoint> line;
+    for (const ProfilePoint& q : points) line.push_back(at(q));
+    std::vector<bool> keep(line.size(), false);
+    keep.front() = keep.back() = true;
+    Simplify(line, 0, line.size() - 1, tolerance, keep);
+    points.clear();
+    for (size_t i = 0; i < all.size(); ++i) {
+      if (keep[i]) points.push_back(all[i]);
+    }
+  }
+  const double width = 2 * length;
+  const double text = std::max(1.5, width / 40);
+  const double margin = style.profileLabels ? 4 * text : text;
+  p.x = -margin;
+  p.y = -2 * high - text;
+  p.width = width + margin + text;
+  p.height = 2 * (high - low) + (style.profileLabels ? 4 : 2) * text;
+  PathData track(style.decimals);
+  PathData station(style.decimals);
+  PathData chain(style.decimals);
   for (size_t i = 0; i < points.size(); ++i) {
     if (i == 0) {
       track.moveTo(at(points[0]));
       continue;
     }
     track.lineTo(at(points[i]));
+    if (!style.marks) continue;
     for (auto [flag, path] :
          {std::pair{points[i].station, &station}, {points[i].chainLift, &chain}}) {
       if (!flag) continue;
@@ -440,8 +463,11 @@ Picture ProfilePicture(const TrackLayout& layout) {
   }
   const double line = std::max(0.6, width / 300);
   std::string& body = p.body;
-  body += "<path stroke=\"#999\" stroke-dasharray=\"1\" stroke-width=\"" + Num(line / 2, 1) +
-          "\" d=\"M0 0h" + Num(width, 0) + "\"/>";
+  if (style.profileLabels) {
+    // The start's height, across.
+    body += "<path stroke=\"#999\" stroke-dasharray=\"1\" stroke-width=\"" + Num(line / 2, 1) +
+            "\" d=\"M0 0h" + Num(width, 0) + "\"/>";
+  }
   body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" stroke-linejoin=\"round\">";
   body += PathElement("stroke=\"" + Colour(HeightColour(1, 0, 2)) + "\"", track);
   body += PathElement(
@@ -450,104 +476,70 @@ Picture ProfilePicture(const TrackLayout& layout) {
   body += PathElement(
       "stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" + Num(line, 1) + "\"",
       chain);
+  body += "</g>";
+  if (!style.profileLabels) return p;
+  // A scale bar along the bottom, and height marks at the left: the highest, the start's and
+  // the lowest.
   const int n = ScaleTiles(width) * 2;
   const double barY = -2 * low + 2.5 * text;
-  body += "<path stroke=\"#000\" d=\"M0 " + Num(barY - 1, 1) + "v1h" + std::to_string(2 * n) +
-          "v-1\"/></g>";
-  // Height marks at the left: the highest, the start's and the lowest.
+  body += "<path stroke=\"#000\" fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" d=\"M0 " +
+          Num(barY - 1, 0) + "v1h" + std::to_string(2 * n) + "v-1\"/>";
   std::string marks;
   for (double h : {high, 0.0, low}) {
     const std::string label = (h > 0 ? "+" : "") + Num(h, 0);
     if (marks.find(">" + label + "<") != std::string::npos) continue;
-    marks += "<text x=\"" + Num(-text, 1) + "\" y=\"" + Num(-2 * h + text / 3, 1) + "\">" + label +
+    marks += "<text x=\"" + Num(-text, 0) + "\" y=\"" + Num(-2 * h + text / 3, 0) + "\">" + label +
              "</text>";
   }
-  body += "<g font-size=\"" + Num(text, 1) + "\" text-anchor=\"end\">" + marks + "</g>";
-  body += "<text x=\"" + Num(2 * n + 1, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
-          "\" font-size=\"" + Num(text, 1) + "\">" + std::to_string(n) + " tiles</text>";
+  body += "<g font-size=\"" + Num(text, 0) + "\" text-anchor=\"end\">" + marks + "</g>";
+  body += "<text x=\"" + Num(2 * n + 1, 0) + "\" y=\"" + Num(barY + text / 3, 0) +
+          "\" font-size=\"" + Num(text, 0) + "\">" + std::to_string(n) + " tiles</text>";
   return p;
 }
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+// A view box in whole units, grown outward to hold the box given.
+std::string ViewBox(double x, double y, double width, double height) {
+  const double left = std::floor(x);
+  const double top = std::floor(y);
+  return Num(left, 0) + " " + Num(top, 0) + " " + Num(std::ceil(x + width) - left, 0) + " " +
+         Num(std::ceil(y + height) - top, 0);
+}
+
+// The plan in the top 100 by 100 of a 100 by 134 picture, the profile in the bottom 100 by
+// 30, each fitted to its box and centred: a page can show the plan alone by showing the top
+// of the picture.
+std::string Composed(const Picture& plan, const Picture& profile, bool labels) {
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 134\" width=\"480\" "
+         "height=\"643\"" +
+         std::string(labels ? " font-family=\"sans-serif\"" : "") +
+         "><svg width=\"100\" height=\"100\" viewBox=\"" +
+         ViewBox(plan.x, plan.y, plan.width, plan.height) + "\">" + plan.body +
+         "</svg><svg y=\"104\" width=\"100\" height=\"30\" viewBox=\"" +
+         ViewBox(profile.x, profile.y, profile.width, profile.height) + "\">" + profile.body +
+         "</svg></svg>";
 }
 
 }  // namespace
 
-std::string PlanSvg(const TrackLayout& layout) {
-  const PlanStyle style;
-  return Standalone(PlanPicture(DrawPlan(layout), style), style.pixelsPerUnit, style.maxPixels);
-}
-
-std::string SmallPlanSvg(const TrackLayout& layout, size_t budget) {
-  const PlanDrawing d = DrawPlan(layout);
+std::string PictureSvg(const TrackLayout& layout, size_t budget) {
+  const PlanDrawing plan = DrawPlan(layout);
+  const std::vector<ProfilePoint> profile = DrawProfile(layout);
   PlanStyle style;
-  style.tiles = false;
   style.decimals = 0;
-  style.maxPixels = 96;
-  std::string svg;
   // Each step gives up some detail; the last ones simplify ever more coarsely.
   for (int step = 0;; ++step) {
-    if (step == 1) style.curves = false;
-    if (step == 2) style.bands = 3;
-    if (step == 3) style.labels = false;
-    if (step == 4) style.marks = false;
-    if (step >= 5) style.simplify = std::ldexp(1.0, step - 5);
-    svg = Standalone(PlanPicture(d, style), style.pixelsPerUnit, style.maxPixels);
+    if (step == 1) style.tiles = false;
+    if (step == 2) style.profileSimplify = 1.5;
+    if (step == 3) style.bands = 3;
+    if (step == 4) style.profileLabels = false;
+    if (step == 5) style.labels = false;
+    if (step == 6) style.curves = false;
+    if (step == 7) style.marks = false;
+    if (step >= 8) style.simplify = std::ldexp(1.0, step - 8);
+    const std::string svg = Composed(PlanPicture(plan, style), ProfilePicture(profile, style),
+                                     style.labels || style.profileLabels);
     if (svg.size() <= budget || step > 40) return svg;
   }
-}
-
-std::string ProfileSvg(const TrackLayout& layout) {
-  return Standalone(ProfilePicture(layout), 2, 800);
-}
-
-std::string LayoutSvg(const TrackLayout& layout, const std::string& title) {
-  const Picture plan = PlanPicture(DrawPlan(layout), PlanStyle());
-  const Picture profile = ProfilePicture(layout);
-  // Each picture fills its box, but a small ride is not blown up past a readable size.
-  struct Placed {
-    const Picture& picture;
-    double width, height;
-  };
-  auto place = [](const Picture& p, double w, double h, double largest) {
-    const double scale = std::min({w / p.width, h / p.height, largest});
-    return Placed{p, std::round(p.width * scale), std::round(p.height * scale)};
-  };
-  auto nested = [](const Placed& placed, double x, double y) {
-    const Picture& p = placed.picture;
-    return "<svg x=\"" + Num(x, 0) + "\" y=\"" + Num(y, 0) + "\" width=\"" + Num(placed.width, 0) +
-           "\" height=\"" + Num(placed.height, 0) + "\" viewBox=\"" + Num(p.x, 1) + " " +
-           Num(p.y, 1) + " " + Num(p.width, 1) + " " + Num(p.height, 1) + "\">" + p.body + "</svg>";
-  };
-  const Placed planBox = place(plan, 400, 400, 8);
-  const Placed profileBox = place(profile, 572, 240, 4);
-  const double width = std::max(420.0, 8 + planBox.width + 12 + profileBox.width + 8);
-  const double height = 52 + std::max(planBox.height, profileBox.height) + 8;
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(width, 0) + "\" height=\"" +
-         Num(height, 0) + "\" font-family=\"sans-serif\"><text x=\"8\" y=\"22\" font-size=\"16\">" +
-         Escaped(title) + "</text><text x=\"8\" y=\"42\" font-size=\"13\" fill=\"#444\">" +
-         Escaped(DescribeLayout(layout)) + "</text>" + nested(planBox, 8, 52) +
-         nested(profileBox, 8 + planBox.width + 12, 52) + "</svg>";
 }
 
 std::string PictureFileName(const std::string& designName, const std::string& zipFileName) {

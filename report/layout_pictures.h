@@ -1,7 +1,7 @@
-// Pictures of a design's layout as SVG: the plan (top-down, north up, coloured by height,
-// stations red, chain lifts dotted, a scale bar in tiles) and the side profile (height along
-// the track). Path data is written in relative steps of half tiles, so even a long ride's
-// small plan stays within a kilobyte and a half.
+// The picture of a design's layout as SVG: the plan (top-down, north up, coloured by height,
+// covered tiles shaded, stations red, chain lifts dotted, a scale bar in tiles) and the side
+// profile (height along the track, loop tops shown). Path data is written in relative steps
+// of half tiles, so even a long ride's picture stays within a kilobyte and a half.
 #pragma once
 
 #include <cstddef>
@@ -11,23 +11,16 @@
 
 namespace velodex {
 
-// The most bytes SmallPlanSvg writes for any layout.
-inline constexpr size_t kSmallPlanBudget = 1536;
+// The most bytes PictureSvg writes for any layout.
+inline constexpr size_t kPictureBudget = 1536;
 
-// The plan at full detail, covered tiles shaded grey, the start marked, with a north arrow.
-std::string PlanSvg(const TrackLayout& layout);
-
-// The plan for a list of many designs: no shaded tiles, and at most `budget` bytes. A plan
-// that would be larger loses detail step by step (curves become straight joints, fewer
-// height colours, then the track is simplified) until it fits.
-std::string SmallPlanSvg(const TrackLayout& layout, size_t budget = kSmallPlanBudget);
-
-// The side profile: height in height units against distance along the track, with the
-// start's height marked, loop tops shown, stations red and chain lifts dotted.
-std::string ProfileSvg(const TrackLayout& layout);
-
-// Plan and profile side by side under a caption: title (escaped) and the layout's facts.
-std::string LayoutSvg(const TrackLayout& layout, const std::string& title);
+// The picture of a layout in at most budget bytes: a 100 by 134 view box (480 by 643 pixels
+// shown alone) with the plan fitted into its top 100 by 100 and the side profile into the
+// 100 by 30 at its foot, so a page can show the plan alone by cutting off the foot. A layout whose
+// picture would be larger loses detail step by step (the shaded tiles, fine detail of the
+// profile, height colours, the profile's labels, the plan's, curves between the joints, the
+// station and chain marks; then the lines are simplified ever more coarsely) until it fits.
+std::string PictureSvg(const TrackLayout& layout, size_t budget = kPictureBudget);
 
 // The name of a design's picture: the design's file name ending in "svg" instead of "td4"
 // ("Loop.td4" -> "Loop.svg"), after its archive's name for a design from an archive

@@ -170,7 +170,7 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
       NoteFailure(context.summary, [&] {
         WriteFileAtomically(
             JoinPath(context.setup.picturesFolder, PictureFileName(name, zipFileName)),
-            LayoutSvg(layout, name));
+            PictureSvg(layout));
       });
     }
   }

@@ -16,8 +16,8 @@ namespace {
 
 constexpr int kPlanHeight = 170;
 constexpr int kProfileHeight = 56;
-const QColor kStationColour(0xd6, 0x27, 0x28);
-const QColor kHedgeColour(0x2e, 0x7d, 0x32);
+const QColor kStationColour(0xdd, 0x33, 0x33);
+const QColor kHedgeColour(0x33, 0x77, 0x33);
 
 QColor Colour(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 

@@ -54,7 +54,7 @@ class LayoutPreviewTest : public QObject {
     bool red = false;
     for (int y = 0; y < picture.height() && !red; ++y) {
       for (int x = 0; x < picture.width() && !red; ++x) {
-        red = picture.pixelColor(x, y) == QColor(0xd6, 0x27, 0x28);
+        red = picture.pixelColor(x, y) == QColor(0xdd, 0x33, 0x33);
       }
     }
     QCOMPARE(red, drawn);
