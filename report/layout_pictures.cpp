@@ -260,7 +260,7 @@ struct Picture {
   std::string body;
 };
 
-void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::string& body) {
+void AddTrack(const PlanDrawing& d, const PlanStyle& style, std::string& body) {
   if (style.simplify > 0) {
     // One colour; each continuous run of joints simplified on its own.
     PathData path(style.decimals);
@@ -301,13 +301,11 @@ void AddTrack(const PlanDrawing& d, const PlanStyle& style, double width, std::s
     if (s.station) AddStroke(station, s, style.curves);
     if (s.chainLift) AddStroke(chain, s, style.curves);
   }
-  const double line = std::max(0.6, width / 150);
+  body +=
+      PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"3.5\"", station);
   body += PathElement(
-      "stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" + Num(line * 2.2, 1) + "\"",
-      station);
-  body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" +
-                          Num(line, 1) + "\" stroke-width=\"" + Num(line * 0.7, 1) + "\"",
-                      chain);
+      "stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"2\" stroke-width=\"1\"",
+      chain);
 }
 
 Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
@@ -339,8 +337,8 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
     }
     body += PathElement("fill=\"" + std::string(kTileColour) + "\"", tiles);
   }
-  body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" stroke-linecap=\"round\">";
-  AddTrack(d, style, width, body);
+  body += "<g fill=\"none\" stroke-width=\"1.5\" stroke-linecap=\"round\">";
+  AddTrack(d, style, body);
   if (style.simplify > 0 && !d.walls.empty()) {
     // A maze too detailed for the budget: its outline as a block.
     body += "<path fill=\"" + std::string(kHedgeColour) + "\" d=\"M" + Num(d.left, 0) + " " +
@@ -359,9 +357,9 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   const double barY = d.bottom + margin + band / 2;
   const double tick = text / 3;
   if (style.labels) {
-    body += "<path stroke=\"#000\" stroke-width=\"" + Num(line / 2, 1) + "\" d=\"M" +
-            Num(d.left, 0) + " " + Num(barY - tick, 1) + "v" + Num(tick, 1) + "h" +
-            std::to_string(2 * n) + "v-" + Num(tick, 1) + "\"/>";
+    body += "<path stroke=\"#000\" stroke-width=\"1\" d=\"M" + Num(d.left, 0) + " " +
+            Num(barY - tick, 1) + "v" + Num(tick, 1) + "h" + std::to_string(2 * n) + "v-" +
+            Num(tick, 1) + "\"/>";
   }
   body += "</g>";
   if (!d.pillars.empty() || !d.doors.empty()) {
@@ -461,29 +459,24 @@ Picture ProfilePicture(const std::vector<ProfilePoint>& all, const PlanStyle& st
       path->lineTo(at(points[i]));
     }
   }
-  const double line = std::max(0.6, width / 300);
   std::string& body = p.body;
   if (style.profileLabels) {
     // The start's height, across.
-    body += "<path stroke=\"#999\" stroke-dasharray=\"1\" stroke-width=\"" + Num(line / 2, 1) +
-            "\" d=\"M0 0h" + Num(width, 0) + "\"/>";
+    body += "<path stroke=\"#999\" stroke-dasharray=\"2\" stroke-width=\".5\" d=\"M0 0h" +
+            Num(width, 0) + "\"/>";
   }
-  body += "<g fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" stroke-linejoin=\"round\">";
+  body += "<g fill=\"none\" stroke-width=\"1.2\" stroke-linejoin=\"round\">";
   body += PathElement("stroke=\"" + Colour(HeightColour(1, 0, 2)) + "\"", track);
-  body += PathElement(
-      "stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"" + Num(line * 2.5, 1) + "\"",
-      station);
-  body += PathElement(
-      "stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"" + Num(line, 1) + "\"",
-      chain);
+  body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"3\"", station);
+  body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"2\"", chain);
   body += "</g>";
   if (!style.profileLabels) return p;
   // A scale bar along the bottom, and height marks at the left: the highest, the start's and
   // the lowest.
   const int n = ScaleTiles(width) * 2;
   const double barY = -2 * low + 2.5 * text;
-  body += "<path stroke=\"#000\" fill=\"none\" stroke-width=\"" + Num(line, 1) + "\" d=\"M0 " +
-          Num(barY - 1, 0) + "v1h" + std::to_string(2 * n) + "v-1\"/>";
+  body += "<path stroke=\"#000\" fill=\"none\" stroke-width=\"1\" d=\"M0 " + Num(barY - 1, 0) +
+          "v1h" + std::to_string(2 * n) + "v-1\"/>";
   std::string marks;
   for (double h : {high, 0.0, low}) {
     const std::string label = (h > 0 ? "+" : "") + Num(h, 0);
@@ -512,7 +505,8 @@ std::string Composed(const Picture& plan, const Picture& profile, bool labels) {
   return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 134\" width=\"480\" "
          "height=\"643\"" +
          std::string(labels ? " font-family=\"sans-serif\"" : "") +
-         "><svg width=\"100\" height=\"100\" viewBox=\"" +
+         "><style>path{vector-effect:non-scaling-stroke}</style><svg width=\"100\" height=\"100\" "
+         "viewBox=\"" +
          ViewBox(plan.x, plan.y, plan.width, plan.height) + "\">" + plan.body +
          "</svg><svg y=\"104\" width=\"100\" height=\"30\" viewBox=\"" +
          ViewBox(profile.x, profile.y, profile.width, profile.height) + "\">" + profile.body +
