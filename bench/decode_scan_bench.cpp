@@ -1,6 +1,7 @@
-// What one design costs: decoding its bytes, decoding it from disk, walking its track into a
-// layout with the catalogue's facts, drawing its picture, and the whole folder scan
-// (decode, statistics, one catalogue row) per design. Figures are per design.
+// What one design costs: decoding its bytes, decoding it from disk, walking its track for the
+// catalogue's layout facts (alone, as the scan does, and with the whole layout), drawing its
+// picture, and the whole folder scan (decode, statistics, layout facts, one catalogue row)
+// per design. Figures are per design; the argument is about how many pieces the track has.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -76,6 +77,20 @@ DecodedDesign DesignWithPieces(int pieces) {
   return design;
 }
 
+// What the folder scan does for every design: the facts alone.
+void BM_LayoutFacts(benchmark::State& state) {
+  const DecodedDesign design = DesignWithPieces(static_cast<int>(state.range(0)));
+  int pieces = 0;
+  for (auto _ : state) {
+    pieces = WalkLayoutFacts(design).pieces;
+    benchmark::DoNotOptimize(pieces);
+  }
+  state.counters["pieces"] = pieces;
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_LayoutFacts)->Arg(50)->Arg(200)->Arg(1000);
+
+// The whole layout with its facts, as the pictures and the wizard's preview need it.
 void BM_WalkLayout(benchmark::State& state) {
   const DecodedDesign design = DesignWithPieces(static_cast<int>(state.range(0)));
   TrackLayout layout;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <tuple>
 
 #include "catalogue/file_system.h"
 #include "report/layout_drawing.h"
@@ -72,9 +74,11 @@ class PathData {
     if (lastLine_ != std::string::npos && step.x * lastStep_.y - step.y * lastStep_.x == 0 &&
         step.x * lastStep_.x + step.y * lastStep_.y > 0) {
       text_.resize(lastLine_);
+      inForce_ = lastLineForce_;
       step = {step.x + lastStep_.x, step.y + lastStep_.y};
     }
     lastLine_ = text_.size();
+    lastLineForce_ = inForce_;
     lastStep_ = step;
     if (step.y == 0) {
       command('h');
@@ -106,6 +110,8 @@ class PathData {
     lastLine_ = std::string::npos;
   }
   void raw(const std::string& commands) {
+    const size_t letter = commands.find_last_of("MmLlQqCcHhVvZz");
+    if (letter != std::string::npos) inForce_ = commands[letter];
     text_ += commands;
     lastLine_ = std::string::npos;
   }
@@ -123,11 +129,11 @@ class PathData {
   // move, whose further pairs are relative lines already. A move is never left out: pairs
   // after one draw.
   void command(char letter) {
-    const size_t at = text_.find_last_of("MmLlQqCcHhVvZz");
-    const char inForce = at == std::string::npos ? ' ' : text_[at];
-    const bool implied =
-        (inForce == letter && letter != 'm' && letter != 'M') || (inForce == 'm' && letter == 'l');
-    if (!implied) text_ += letter;
+    const bool implied = (inForce_ == letter && letter != 'm' && letter != 'M') ||
+                         (inForce_ == 'm' && letter == 'l');
+    if (implied) return;
+    text_ += letter;
+    inForce_ = letter;
   }
   void numbers(std::initializer_list<PlanPoint> points) {
     for (const PlanPoint& p : points) {
@@ -154,6 +160,9 @@ class PathData {
   PlanPoint pen_;
   bool started_ = false;
   size_t lastLine_ = std::string::npos;
+  // The command whose further pairs need no letter, as it was before the last line step.
+  char inForce_ = ' ';
+  char lastLineForce_ = ' ';
   PlanPoint lastStep_;
 };
 
@@ -520,6 +529,16 @@ std::string PictureSvg(const TrackLayout& layout, size_t budget) {
   const std::vector<ProfilePoint> profile = DrawProfile(layout);
   PlanStyle style;
   style.decimals = 0;
+  // The profile changes at fewer steps than the plan: each drawing of it is kept.
+  std::map<std::tuple<double, bool, bool>, Picture> profiles;
+  auto profileFor = [&](const PlanStyle& style) -> const Picture& {
+    const auto key = std::tuple(std::max(style.simplify, style.profileSimplify),
+                                style.profileLabels, style.marks);
+    auto found = profiles.find(key);
+    if (found == profiles.end())
+      found = profiles.emplace(key, ProfilePicture(profile, style)).first;
+    return found->second;
+  };
   // Each step gives up some detail; the last ones simplify ever more coarsely.
   for (int step = 0;; ++step) {
     if (step == 1) style.tiles = false;
@@ -530,8 +549,8 @@ std::string PictureSvg(const TrackLayout& layout, size_t budget) {
     if (step == 6) style.curves = false;
     if (step == 7) style.marks = false;
     if (step >= 8) style.simplify = std::ldexp(1.0, step - 8);
-    const std::string svg = Composed(PlanPicture(plan, style), ProfilePicture(profile, style),
-                                     style.labels || style.profileLabels);
+    const std::string svg =
+        Composed(PlanPicture(plan, style), profileFor(style), style.labels || style.profileLabels);
     if (svg.size() <= budget || step > 40) return svg;
   }
 }
