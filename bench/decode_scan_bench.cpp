@@ -1,5 +1,7 @@
-// What one design costs: decoding its bytes, decoding it from disk, and the whole folder scan
-// (decode, statistics, one catalogue row) per design. Figures are per design.
+// What one design costs: decoding its bytes, decoding it from disk, walking its track for the
+// catalogue's layout facts (alone, as the scan does, and with the whole layout), drawing its
+// picture, and the whole folder scan (decode, statistics, layout facts, one catalogue row)
+// per design. Figures are per design; the argument is about how many pieces the track has.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include "catalogue/file_lister.h"
 #include "catalogue/ride_type_table.h"
 #include "catalogue/track_design.h"
+#include "catalogue/track_layout.h"
+#include "report/layout_pictures.h"
 #include "run/folder_scan.h"
 #include "run/run_context.h"
 #include "tools/design_encoder.h"
@@ -62,6 +66,54 @@ void BM_DecodeFile(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_DecodeFile);
+
+// A design whose track has about range(0) pieces, as generated designs and real rides have
+// (a 200-piece circuit is a large coaster).
+DecodedDesign DesignWithPieces(int pieces) {
+  DesignParams p = VariedParams(7);
+  p.rideLength = static_cast<uint16_t>(7 * pieces);
+  DecodedDesign design;
+  DecodeTrackDesignBytes(EncodeDesignFile(MakeDecodedDesign(p)), design);
+  return design;
+}
+
+// What the folder scan does for every design: the facts alone.
+void BM_LayoutFacts(benchmark::State& state) {
+  const DecodedDesign design = DesignWithPieces(static_cast<int>(state.range(0)));
+  int pieces = 0;
+  for (auto _ : state) {
+    pieces = WalkLayoutFacts(design).pieces;
+    benchmark::DoNotOptimize(pieces);
+  }
+  state.counters["pieces"] = pieces;
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_LayoutFacts)->Arg(50)->Arg(200)->Arg(1000);
+
+// The whole layout with its facts, as the pictures and the wizard's preview need it.
+void BM_WalkLayout(benchmark::State& state) {
+  const DecodedDesign design = DesignWithPieces(static_cast<int>(state.range(0)));
+  TrackLayout layout;
+  for (auto _ : state) {
+    WalkTrackLayout(design, layout);
+    benchmark::DoNotOptimize(LayoutFactsOf(layout));
+  }
+  state.counters["pieces"] = static_cast<double>(layout.pieces.size());
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WalkLayout)->Arg(50)->Arg(200)->Arg(1000);
+
+void BM_Picture(benchmark::State& state) {
+  const TrackLayout layout = WalkTrackLayout(DesignWithPieces(static_cast<int>(state.range(0))));
+  size_t bytes = 0;
+  for (auto _ : state) {
+    bytes = PictureSvg(layout).size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.counters["bytes"] = static_cast<double>(bytes);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Picture)->Arg(50)->Arg(200)->Arg(1000);
 
 struct NullProgress final : ProgressDisplay {
   void setText(ProgressLabel, const std::string&) override {}

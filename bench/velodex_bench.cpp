@@ -118,13 +118,14 @@ struct Setup {
   std::string emptyCatalogue;
   std::string scratch;
   std::string browserBench;
+  bool pictures = false;  // the browser's page also with every design's picture
 };
 
 // One configuration of velodex-cli runs over one collection with its own catalogue.
 class CliRun {
  public:
   CliRun(const Setup& setup, const Collection& collection, const std::string& name, bool code22,
-         bool explorer = false)
+         bool explorer = false, const std::string& pictures = {})
       : collection_(collection), code22_(code22), explorer_(explorer) {
     const std::string folder = JoinPath(setup.scratch, name);
     fs::create_directories(folder);
@@ -137,6 +138,7 @@ class CliRun {
     argv_ = {setup.cli, "--columns", "all"};
     if (code22) argv_.insert(argv_.end(), {"--hyperlinks", "--separate", "--copy"});
     if (explorer) argv_.push_back("--explorer");
+    if (!pictures.empty()) argv_.insert(argv_.end(), {"--pictures", pictures});
     argv_.insert(argv_.end(), {"--database-dir", databaseFolder_, "--unknowns-log",
                                JoinPath(folder, "unknowns.txt"), collection.folder});
   }
@@ -304,9 +306,23 @@ void MeasureBrowser(const Setup& setup, int designs) {
   const std::string root = JoinPath(setup.scratch, "browser");
   const Collection collection = WriteCollection(JoinPath(root, "designs"), designs);
   const Setup large{setup.cli, setup.emptyCatalogue, root, {}};
-  const CliRun run(large, collection, "explorer", false, true);
+  const std::string pictures = setup.pictures ? JoinPath(root, "pictures") : std::string();
+  const CliRun run(large, collection, "explorer", false, true, pictures);
+  const auto start = std::chrono::steady_clock::now();
   run.run();
+  const double seconds = Seconds(start);
   const std::string page = JoinPath(collection.folder, "explorer.htm");
+  if (setup.pictures) {
+    uintmax_t bytes = 0;
+    uintmax_t largest = 0;
+    for (const auto& entry : fs::directory_iterator(pictures)) {
+      bytes += entry.file_size();
+      largest = std::max(largest, entry.file_size());
+    }
+    std::printf(
+        "\nthe run with its pictures: %.1f s; pictures %.1f bytes per design, the largest %ju\n",
+        seconds, static_cast<double>(bytes) / designs, largest);
+  }
   std::printf("\nexplorer page of %d designs: %.1f MiB, %.1f bytes per design\n", designs,
               static_cast<double>(fs::file_size(page)) / (1024.0 * 1024.0),
               static_cast<double>(fs::file_size(page)) / designs);
@@ -385,6 +401,8 @@ int main(int argc, char** argv) {
       ->check(CLI::NonNegativeNumber);
   app.add_option("--browser-bench", setup.browserBench, "The browser benchmark script")
       ->capture_default_str();
+  app.add_flag("--pictures", setup.pictures,
+               "With --browser-designs: the run also draws every design's picture for the page");
   app.add_flag("--smoke", smoke, "Quick check of the benchmark itself: 200 designs, 1 round");
   app.add_flag("--require-targets", requireTargets, "Exit with status 1 when a target is missed");
   app.add_option("--cli", setup.cli, "The velodex-cli to time")->capture_default_str();

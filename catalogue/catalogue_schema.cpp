@@ -57,6 +57,13 @@ constexpr CatalogueColumn kVelodexColumns[] = {
     {"Ride_Category", "TEXT"},
     {"Disk_Name", "TEXT"},  // the design's file name as listed on disk
     {"Design_Digest", "TEXT"},  // the digest of the decoded contents (design_digest.h)
+    {"Layout_Pieces", "SMALLINT"},
+    {"Layout_Width", "SMALLINT"},
+    {"Layout_Length", "SMALLINT"},
+    {"Layout_Rise", "SMALLINT"},
+    {"Layout_Dip", "SMALLINT"},
+    {"Layout_Closed", "TINYINT"},
+    {"Layout_Group", "INTEGER"},
 };
 
 constexpr const char* kOtherObjects = R"sql(CREATE INDEX velodex_Ride_Name ON velodex (Ride_Name);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "catalogue/error.h"
 
@@ -18,7 +20,8 @@ struct RecordSet::Impl {
   Statement deleter;
   int firstField = 0;  // table sets read the rowid into column 0
   std::map<std::string, int, NoCaseLess> fields;
-  std::vector<bool> singles;  // per column: holds single-precision floats
+  std::vector<std::string> names;  // per column: its name as the engine gives it
+  std::vector<bool> singles;       // per column: holds single-precision floats
 
   // position is the row the callers are on; cursorRow the row the statement is on (-1 before
   // its first step). They differ only after moveLast, until a row is needed.
@@ -73,8 +76,10 @@ struct RecordSet::Impl {
     bindParameters(cursor);
     const int columns = cursor.columnCount();
     singles.resize(static_cast<size_t>(columns));
+    names.resize(static_cast<size_t>(columns));
     for (int column = firstField; column < columns; ++column) {
-      fields.emplace(cursor.columnName(column), column);
+      names[static_cast<size_t>(column)] = cursor.columnName(column);
+      fields.emplace(names[static_cast<size_t>(column)], column);
       singles[static_cast<size_t>(column)] = cursor.isSingle(column);
     }
     connection->openSets.insert(this);
@@ -158,17 +163,29 @@ struct RecordSet::Impl {
     currentDeleted = true;
   }
 
-  void setField(const std::string& name, const FieldValue& value) {
-    const std::string action = "cannot set field '" + name + "'";
-    requireTable(action);
-    if (!adding) throw fail(action, "no new row was started");
+  // The column of a field, or -1. A new row is mostly filled in column order, so the column
+  // after the one set last is tried before the search by name.
+  int fieldColumn(const std::string& name) const {
+    const size_t next = newRow.empty() ? static_cast<size_t>(firstField)
+                                       : static_cast<size_t>(newRow.back().first) + 1;
+    if (next < names.size() && names[next].size() == name.size() && SameName(names[next], name)) {
+      return static_cast<int>(next);
+    }
     const auto found = fields.find(name);
-    if (found == fields.end()) throw fail(action, "no such field");
-    const int column = found->second;
+    return found == fields.end() ? -1 : found->second;
+  }
+
+  void setField(const std::string& name, const FieldValue& value) {
+    // The action's text is made only for a failure: a scan sets every field of every row.
+    auto action = [&name] { return "cannot set field '" + name + "'"; };
+    if (source.table.empty()) throw fail(action(), "the result set is read-only");
+    if (!adding) throw fail(action(), "no new row was started");
+    const int column = fieldColumn(name);
+    if (column < 0) throw fail(action(), "no such field");
     // The engine would store a NaN as null; refusing it keeps "reads back as written" true.
     if ((value.isSingle() && std::isnan(value.single())) ||
         (value.isDouble() && std::isnan(value.real()))) {
-      throw fail(action, "a value that is not a number cannot be stored");
+      throw fail(action(), "a value that is not a number cannot be stored");
     }
     // A single-precision column holds what it would read back: a double is narrowed here.
     const FieldValue stored = singles[static_cast<size_t>(column)] && value.isDouble()

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/catalogue_location.h"
@@ -88,6 +89,15 @@ const CLI::Validator kExistingFolder(
     },
     "DIR");
 
+// Makes folder, and the folders above it, when missing. Throws FileError when it cannot, or
+// when a file stands at its name.
+void MakeFolders(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(NativePath(folder), ec);
+  if (!ec && !IsDirectory(folder)) ec = std::make_error_code(std::errc::not_a_directory);
+  if (ec) throw FileError("make folder", folder, ec);
+}
+
 bool IsTerminal(std::FILE* stream) {
 #ifndef _WIN32
   return isatty(fileno(stream)) != 0;
@@ -124,6 +134,7 @@ int main(int argc, char** argv) {
   std::string unknownsLog = DefaultUnknownsLog();
   std::optional<std::string> password;
   std::string exportPath;
+  std::string picturesFolder;
   bool ascending = false;
 
   app.add_option("FOLDER", folder, "Folder holding the designs (.td4) or archives (.zip)")
@@ -167,6 +178,9 @@ int main(int argc, char** argv) {
       ->check(kExistingFolder);
   app.add_option("--unknowns-log", unknownsLog, "Log of unknown ride type codes")
       ->capture_default_str();
+  app.add_option("--pictures", picturesFolder,
+                 "Also write a picture (SVG: plan and side profile) of every design into this "
+                 "folder, named after the design file; the folder is made when missing");
   app.add_option("--password", password,
                  "Password for encrypted archive members (default: ask on a terminal, else "
                  "none)");
@@ -199,9 +213,14 @@ int main(int argc, char** argv) {
   try {
     FillRideTypeTable(rideTypes);
     if (databaseDir.empty()) databaseDir = ResolveCatalogueFolder(ProgramFolder());
+    if (!picturesFolder.empty()) {
+      picturesFolder = TrimFolder(picturesFolder);
+      MakeFolders(picturesFolder);
+    }
     RunContext context{.setup = {.rideTypes = rideTypes,
                                  .databaseFolder = databaseDir,
-                                 .unknownsLog = unknownsLog},
+                                 .unknownsLog = unknownsLog,
+                                 .picturesFolder = picturesFolder},
                        .frontEnd = {.options = options,
                                     .runLister = runLister,
                                     .scanLister = scanLister,

@@ -2,6 +2,7 @@
 // order); CSV is simple enough to write by hand.
 #include "report/catalogue_export.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -18,7 +19,7 @@ namespace {
 
 // The columns of a row in the file: the catalogue's own (with the name on disk), then the
 // duplicate group.
-constexpr std::array<const char*, 25> kCatalogueColumns = {"File_Name",
+constexpr std::array<const char*, 32> kCatalogueColumns = {"File_Name",
                                                            "Ride_Name",
                                                            "Min_Wait_Time",
                                                            "Max_Wait_Time",
@@ -42,7 +43,14 @@ constexpr std::array<const char*, 25> kCatalogueColumns = {"File_Name",
                                                            "Rating",
                                                            "Ride_Category",
                                                            "Disk_Name",
-                                                           "Design_Digest"};
+                                                           "Design_Digest",
+                                                           "Layout_Pieces",
+                                                           "Layout_Width",
+                                                           "Layout_Length",
+                                                           "Layout_Rise",
+                                                           "Layout_Dip",
+                                                           "Layout_Closed",
+                                                           "Layout_Group"};
 constexpr const char* kGroupHeading = "Duplicate_Group";
 
 std::string CsvField(const std::string& text) {
@@ -162,11 +170,15 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
 
   std::vector<std::vector<FieldValue>> values;
   std::vector<std::string> digests;
+  const size_t digestAt = static_cast<size_t>(
+      std::find_if(kCatalogueColumns.begin(), kCatalogueColumns.end(),
+                   [](const char* column) { return std::string_view(column) == "Design_Digest"; }) -
+      kCatalogueColumns.begin());
   // Read once from the first row, where the set opened, without counting it first.
   for (; !rows.atEnd(); rows.moveNext()) {
     std::vector<FieldValue>& row = values.emplace_back();
     for (const char* column : kCatalogueColumns) row.push_back(rows.field(column));
-    digests.push_back(CellText(row.back()));
+    digests.push_back(CellText(row[digestAt]));
   }
   const DuplicateGroups groups = GroupDuplicates(digests);
 

@@ -26,9 +26,11 @@ namespace {
 constexpr const char* kDiskNameColumn = "Disk_Name";
 
 // The numeric columns, in the order the page's script reads them.
-constexpr std::array<const char*, 13> kNumberColumns = {
-    "Max_Speed", "Avg_Speed",       "Ride_Length", "PosGs", "NegGs", "LatGs", "Invs",
-    "Drops",     "Max_Drop_Height", "Ex",          "Int",   "Na",    "Rating"};
+constexpr std::array<const char*, 19> kNumberColumns = {
+    "Max_Speed",     "Avg_Speed",   "Ride_Length", "PosGs",           "NegGs",
+    "LatGs",         "Invs",        "Drops",       "Max_Drop_Height", "Ex",
+    "Int",           "Na",          "Rating",      "Layout_Pieces",   "Layout_Width",
+    "Layout_Length", "Layout_Rise", "Layout_Dip",  "Layout_Closed"};
 
 // The marker that tells our own page from a file of the same name we did not write.
 constexpr std::string_view kGeneratorMark =
@@ -116,13 +118,17 @@ void AppendScriptJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, RecordSet& rows) {
+void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, RecordSet& rows,
+                       const std::string& pictures) {
   RefuseForeignFile(pagePath);
 
   // One text per column, appended row by row.
   std::string names, diskNames, types, authors, archives;
   std::array<std::string, kNumberColumns.size()> numbers;
   std::vector<std::string> digests;
+  // Designs of the same layout carry the same number: 1 and up in the order met, 0 for none.
+  std::string layouts;
+  IndexList<int64_t> layoutList;
   IndexList<std::string> typeList, archiveList;
   IndexList<std::pair<std::string, std::string>> authorList;
 
@@ -133,7 +139,8 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
   const auto at = [&](const char* name) { return rows.columnIndex(name); };
   const int fileNameAt = at("File_Name"), diskNameAt = at(kDiskNameColumn),
             rideTypeAt = at("Ride_Type"), authorAt = at("Author"), alinkAt = at("Alink"),
-            archiveAt = at("zipfilename"), digestAt = at("Design_Digest");
+            archiveAt = at("zipfilename"), digestAt = at("Design_Digest"),
+            layoutAt = at("Layout_Group");
   std::array<int, kNumberColumns.size()> numberAt;
   for (size_t c = 0; c < kNumberColumns.size(); ++c) numberAt[c] = at(kNumberColumns[c]);
   for (int64_t k = 0; !rows.atEnd(); ++k, rows.moveNext()) {
@@ -161,6 +168,9 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
     archives += separator;
     archives += std::to_string(archiveList.indexOf(CellText(rows.field(archiveAt))));
     digests.push_back(CellText(rows.field(digestAt)));
+    const FieldValue layout = rows.field(layoutAt);
+    layouts += separator;
+    layouts += layout.isInteger() ? std::to_string(layoutList.indexOf(layout.integer()) + 1) : "0";
   }
   const DuplicateGroups groups = GroupDuplicates(digests);
 
@@ -189,6 +199,10 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
     AppendScriptJsonString(json, archive);
   }
   json += "],\"groups\":" + std::to_string(groups.groups);
+  if (!pictures.empty()) {
+    json += ",\"pictures\":";
+    AppendScriptJsonString(json, pictures);
+  }
   json += ",\"name\":[" + names + "],\"disk\":[" + diskNames + "],\"type\":[" + types + ']';
   for (size_t c = 0; c < kNumberColumns.size(); ++c) {
     json += ",\"" + std::string(kNumberColumns[c]) + "\":[" + numbers[c] + ']';
@@ -198,7 +212,7 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
     if (i > 0) json += ',';
     json += std::to_string(groups.groupOf[i]);
   }
-  json += "]}";
+  json += "],\"layout\":[" + layouts + "]}";
 
   // Put in place whole, so an interrupted run never leaves half a page behind.
   AtomicFile page(pagePath, "write page");

@@ -17,7 +17,10 @@ inline constexpr const char* kExplorerPageName = "explorer.htm";
 // its first row), in that order; the page itself opens sorted by the run's sort field. An existing
 // file is replaced only when it is an explorer page itself; any other file there is left alone and
 // Error names it. Throws Error when the page cannot be written or a column is missing.
-void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, RecordSet& rows);
+// pictures is the folder of the designs' pictures (PictureFileName) relative to the page's,
+// with "/" between its parts, or empty when the run drew none: the page then shows them.
+void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, RecordSet& rows,
+                       const std::string& pictures = {});
 
 // Appends text as a JSON string that can sit inside an HTML script element: quotes,
 // backslashes, control characters and "<" escaped; valid UTF-8 kept; any other byte B

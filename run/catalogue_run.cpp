@@ -2,9 +2,12 @@
 // option code's dispatch row asks for.
 #include "run/catalogue_run.h"
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "catalogue/catalogue_database.h"
@@ -117,6 +120,23 @@ void LoadArchives(RunContext& context, const std::string& folder) {
   RemoveExtractionFolder(extractionFolder);
 }
 
+// Where the page finds the run's pictures: their folder relative to the page's, "/" between
+// the parts. A page cannot reach pictures it has no relative path to (another drive), and
+// shows none then, as it does when the run drew none.
+std::string PicturesAddress(const std::string& pagePath, const std::string& picturesFolder) {
+  if (picturesFolder.empty()) return {};
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path pageFolder = fs::absolute(NativePath(pagePath).parent_path(), ec);
+  const fs::path pictures = fs::absolute(NativePath(picturesFolder), ec);
+  const fs::path relative =
+      pictures.lexically_normal().lexically_relative(pageFolder.lexically_normal());
+  if (ec || relative.empty()) return {};
+  std::string address = PathText(relative).value_or(std::string());
+  std::replace(address.begin(), address.end(), kPathSeparator, '/');
+  return address;
+}
+
 void WriteSpecificationStep(const RunOptions& options, CatalogueDatabase& database,
                             const std::string& folder, const std::string& sortedQuery) {
   RecordSet sortedRows = database.openQuery(sortedQuery);
@@ -127,9 +147,9 @@ void WriteSpecificationStep(const RunOptions& options, CatalogueDatabase& databa
 // The page sorts its rows itself as it opens (by the run's sort field), so the catalogue
 // is read in its own order and the engine spared a second sort.
 void WriteExplorerStep(const RunOptions& options, CatalogueDatabase& database,
-                       const std::string& pagePath) {
+                       const std::string& pagePath, const std::string& picturesFolder) {
   RecordSet rows = database.openQuery("SELECT * From velodex;");
-  WriteExplorerPage(options, pagePath, rows);
+  WriteExplorerPage(options, pagePath, rows, PicturesAddress(pagePath, picturesFolder));
   rows.close();
 }
 
@@ -232,7 +252,7 @@ RunOutcome RunCatalogue(RunContext& context) {
     // A code without a dispatch row loads nothing, so it gets no explorer either.
     if (options.explorerPage()) {
       explorerPath = JoinPath(folder, kExplorerPageName);
-      WriteExplorerStep(options, database, explorerPath);
+      WriteExplorerStep(options, database, explorerPath, context.setup.picturesFolder);
     }
   } else {
     frontEnd.prompts.message(std::to_string(code), MessageIcon::kInformation);

@@ -11,6 +11,8 @@
 #include "catalogue/file_system.h"
 #include "catalogue/log_file.h"
 #include "catalogue/track_design.h"
+#include "catalogue/track_layout.h"
+#include "report/layout_pictures.h"
 #include "run/archive_extraction.h"
 
 namespace velodex {
@@ -54,7 +56,7 @@ void DeleteExtractedFiles(const std::string& folder) {
 }
 
 void AddCatalogueRow(RecordSet& table, const std::string& diskName, const std::string& rideTypeName,
-                     const DesignStats& stats, const AuthorInfo& author,
+                     const DesignStats& stats, const LayoutFacts& layout, const AuthorInfo& author,
                      const std::string& zipFileName, const std::string& digest) {
   table.addNew();
   // The stored name ends in a lower-case "td4" whatever the name on disk: "LOOP.TD4" is
@@ -83,6 +85,13 @@ void AddCatalogueRow(RecordSet& table, const std::string& diskName, const std::s
   table.setField("Rating", stats.rating);
   table.setField("Disk_Name", diskName);
   table.setField("Design_Digest", digest);
+  table.setField("Layout_Pieces", layout.pieces);
+  table.setField("Layout_Width", layout.width);
+  table.setField("Layout_Length", layout.length);
+  table.setField("Layout_Rise", layout.rise);
+  table.setField("Layout_Dip", layout.dip);
+  table.setField("Layout_Closed", layout.closed ? 1 : 0);
+  if (layout.group != 0) table.setField("Layout_Group", layout.group);
   table.update();
 }
 
@@ -96,6 +105,7 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
   database.open(JoinPath(context.setup.databaseFolder, kCatalogueFileName));
   RecordSet table = database.openTable("velodex");
   DecodedDesign design;
+  TrackLayout layout;  // for pictures; reused, as the decoding buffer is
 
   FileLister& lister = context.frontEnd.scanLister;
   lister.setPath(folder);
@@ -147,10 +157,22 @@ void ReadTrackFolder(RunContext& context, const std::string& folder,
                       std::to_string(stats.rideTypeCode) + " " + name + "\r\n");
       });
     }
+    // The pieces themselves are kept only when a picture is drawn from them.
+    const bool drawing = !context.setup.picturesFolder.empty();
+    if (drawing) WalkTrackLayout(design, layout);
+    const LayoutFacts facts = drawing ? LayoutFactsOf(layout) : WalkLayoutFacts(design);
     NoteFailure(context.summary, [&] {
-      AddCatalogueRow(table, name, rideTypeName, stats, author, zipFileName, DesignDigest(design));
+      AddCatalogueRow(table, name, rideTypeName, stats, facts, author, zipFileName,
+                      DesignDigest(design));
       ++context.summary.catalogued;
     });
+    if (drawing) {
+      NoteFailure(context.summary, [&] {
+        WriteFileAtomically(
+            JoinPath(context.setup.picturesFolder, PictureFileName(name, zipFileName)),
+            PictureSvg(layout));
+      });
+    }
   }
 
   if (context.frontEnd.options.useZipFiles()) DeleteExtractedFiles(folder);

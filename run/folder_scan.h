@@ -1,7 +1,8 @@
 // The folder scan: decodes every design of one folder and adds one catalogue row per
-// accepted design. Rejected files are renamed to their "bad" name, unknown ride type codes
-// are logged, and in archive mode the archive's author.txt is read and the extraction
-// folder's files are deleted afterwards.
+// accepted design, with the facts of its track's layout (and, when the run has a pictures
+// folder, writes the picture of that layout there). Rejected files are renamed to their
+// "bad" name, unknown ride type codes are logged, and in archive mode the archive's
+// author.txt is read and the extraction folder's files are deleted afterwards.
 #pragma once
 
 #include <string>

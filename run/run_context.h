@@ -20,6 +20,8 @@ struct RunSetup {
   std::string databaseFolder;
   // The appended log of unknown ride type codes.
   std::string unknownsLog;
+  // The folder that receives a picture of every accepted design's layout; empty for none.
+  std::string picturesFolder = {};
 };
 
 // What lasts from one run to the next for as long as the program runs.

@@ -1,12 +1,15 @@
 // Our own track design encoder. The decoded layout imitates a saved design closely enough for
 // the catalogue (statistics at their offsets, vehicle colours, a list of track pieces ending in
-// 0xFF, then zeros to the end); only the statistics are ever read back by the program.
+// 0xFF, then zeros to the end).
 #include "tools/design_encoder.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <fstream>
 
 #include "catalogue/error.h"
+#include "catalogue/track_layout.h"
+#include "tools/track_circuit.h"
 
 namespace velodex {
 namespace {
@@ -14,7 +17,10 @@ namespace {
 // The longest run real encoders write, for either kind of run.
 constexpr size_t kLongestRun = 125;
 constexpr size_t kStatsEnd = 54;
-constexpr size_t kTrackPiecesStart = 0xC0;
+// Where the track list starts in the original and the expansion format; the expansion
+// format keeps its track colours in the header before it.
+constexpr size_t kShortListStart = 0x38;
+constexpr size_t kFullListStart = 0xC4;
 
 uint8_t Byte(int value) { return static_cast<uint8_t>(value); }
 
@@ -35,31 +41,45 @@ void FillHeader(std::vector<uint8_t>& d, SeededRandom& random) {
   for (size_t i = 32; i < 38; i += 2) d[i] = Byte(random.between(0, 31));
   d[54] = Byte(random.between(0, 0x40));
   d[55] = Byte(random.between(0, 3));
+  // The original format keeps its track colours before the statistics and its list here.
+  if (d.size() == static_cast<size_t>(kShortDesignLength) || d.size() < kFullListStart) return;
   for (size_t group = 0; group < 3; ++group) {
     const uint8_t colour = Byte(random.between(0, 31));
     for (size_t i = 0; i < 4; ++i) d[56 + 4 * group + i] = colour;
   }
 }
 
-// The track pieces: pairs of (piece, flags) with stretches of the same piece, as straight
-// track and repeated curves are, ending in 0xFF. Longer rides have more pieces.
-void FillTrackPieces(std::vector<uint8_t>& d, const DesignParams& p, SeededRandom& random) {
-  if (d.size() < kTrackPiecesStart + 3) return;
-  const size_t room = (d.size() - kTrackPiecesStart - 1) / 2;
-  const size_t wanted = 4 + p.rideLength / 4 + static_cast<size_t>(random.between(0, 7));
-  const size_t pieces = std::min(room, wanted);
-  size_t at = kTrackPiecesStart;
-  size_t done = 0;
-  while (done < pieces) {
-    const uint8_t piece = Byte(random.between(1, 0xC0));
-    const uint8_t flags = random.between(0, 5) == 0 ? Byte(random.between(1, 0x8F)) : 0;
-    const size_t stretch = random.between(0, 3) == 0 ? static_cast<size_t>(random.between(2, 12)) : 1;
-    for (size_t i = 0; i < stretch && done < pieces; ++i, ++done) {
-      d[at++] = piece;
-      d[at++] = flags;
+// The track area: the given list or bytes, or a generated circuit (or maze) that fits.
+void FillTrack(std::vector<uint8_t>& d, const DesignParams& p, SeededRandom& random) {
+  const size_t start =
+      d.size() == static_cast<size_t>(kShortDesignLength) ? kShortListStart : kFullListStart;
+  if (d.size() <= start) return;
+  const size_t room = d.size() - start;
+  std::vector<uint8_t> area;
+  if (p.trackArea) {
+    area = *p.trackArea;
+  } else if (p.track || p.rideTypeCode != kMazeRideType) {
+    // A generated circuit may run a few dozen pieces past the length asked for.
+    constexpr size_t kOvershoot = 200;
+    if (!p.track && room / 2 < 2 * kOvershoot) return;
+    // About one piece for every seven units of the stored ride length, as real designs have
+    // (195 pieces for 1,420; 6 for 50).
+    const size_t wanted = 4 + p.rideLength / 7 + static_cast<size_t>(random.between(0, 7));
+    const std::vector<TrackElement> track =
+        p.track ? *p.track : MakeCircuit(random, std::min(wanted, room / 2 - kOvershoot));
+    for (const TrackElement& element : track) {
+      area.push_back(element.id);
+      area.push_back(element.qualifier);
     }
+    area.push_back(0xFF);
+  } else {
+    area = MakeMaze(random, 4 + p.rideLength / 40);
   }
-  d[at] = 0xFF;
+  if (area.size() > room) {
+    throw Error("cannot make a design whose track takes " + std::to_string(area.size()) +
+                " bytes: its track area holds " + std::to_string(room));
+  }
+  std::copy(area.begin(), area.end(), d.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
 void AppendRepeat(std::vector<uint8_t>& body, uint8_t value, size_t count) {
@@ -89,8 +109,8 @@ std::vector<uint8_t> MakeDecodedDesign(const DesignParams& p) {
   }
   std::vector<uint8_t> d(static_cast<size_t>(p.decodedLength), 0);
   SeededRandom random(p.seed);
-  if (d.size() >= kTrackPiecesStart) FillHeader(d, random);
-  FillTrackPieces(d, p, random);
+  if (d.size() >= kStatsEnd + 2) FillHeader(d, random);
+  FillTrack(d, p, random);
   d[0] = p.rideTypeCode;
   d[7] = p.trainColorScheme;
   d[38] = p.minWaitTime;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,6 +32,15 @@ class SeededRandom {
   uint64_t state_;
 };
 
+// One entry of a design's track element list: the piece's id and its qualifier (chain lift
+// 0x80, inverted 0x40, colour scheme 0x30, per-piece low bits).
+struct TrackElement {
+  uint8_t id = 0;
+  uint8_t qualifier = 0;
+
+  bool operator==(const TrackElement&) const = default;
+};
+
 struct DesignParams {
   uint8_t rideTypeCode = 0;      // offset 0
   uint8_t trainColorScheme = 0;  // 7
@@ -49,11 +59,18 @@ struct DesignParams {
   uint8_t intensity = 40;        // 52, x 0.1
   uint8_t na = 20;               // 53, x 0.1
   int decodedLength = 8198;      // 8198 (expansion) or 8058 (original game)
-  uint32_t seed = 1;             // varies the track data after the statistics
+  uint32_t seed = 1;             // varies the colours and the generated track
+  // The track element list written at the list start and ended by 0xFF. When absent, a
+  // generated closed circuit of about rideLength / 7 pieces (a generated maze for the maze
+  // ride type).
+  std::optional<std::vector<TrackElement>> track;
+  // Raw bytes written at the list start instead, as they are (maze entries, damaged lists).
+  std::optional<std::vector<uint8_t>> trackArea;
 };
 
-// The decoded design: decodedLength bytes with the statistics at their offsets, some track
-// data after them and long runs of zeros, as real designs have.
+// The decoded design: decodedLength bytes with the statistics at their offsets, the track
+// after them and long runs of zeros, as real designs have. Throws Error when the track does
+// not fit the track area.
 std::vector<uint8_t> MakeDecodedDesign(const DesignParams& params);
 
 // Packs decoded bytes into a run-length body with runs of at most 125 bytes.

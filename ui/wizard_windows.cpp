@@ -92,6 +92,9 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   File1->setAccessibleName(tr("Track designs in the folder"));
   File2 = Named(new FileListBox(central), "File2");
   File2->hide();
+  Preview = Named(new LayoutPreview(central), "Preview");
+  Preview->follow(File1);
+  Preview->setAccessibleName(tr("Layout of the selected design"));
   Label1 = Named(new QLabel(tr("Number of Rides to List at a time"), central), "Label1");
   Text1 = Named(new QLineEdit(QStringLiteral("10"), central), "Text1");
   Text1->setMaximumWidth(80);
@@ -112,8 +115,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
   folders->addWidget(Drive1, 0, 0);
   folders->addWidget(Dir1, 1, 0);
   folders->addWidget(File1, 0, 1, 2, 1);
+  folders->addWidget(Preview, 0, 2, 2, 1);
   folders->setColumnStretch(0, 3);
   folders->setColumnStretch(1, 2);
+  folders->setColumnStretch(2, 2);
 
   auto* pageSize = new QHBoxLayout;
   pageSize->addWidget(Label1);
@@ -141,7 +146,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
                                {Text1, Form1Next}}) {
     setTabOrder(before, after);
   }
-  resize(620, 440);
+  resize(840, 440);
 }
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {

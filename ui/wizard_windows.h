@@ -9,6 +9,7 @@
 #include "catalogue/run_options.h"
 #include "ui/file_list_box.h"
 #include "ui/folder_controls.h"
+#include "ui/layout_preview.h"
 
 class QAction;
 class QCheckBox;
@@ -39,6 +40,7 @@ class Form1 final : public QMainWindow {
   DirListBox* Dir1;
   FileListBox* File1;
   FileListBox* File2;
+  LayoutPreview* Preview;  // the design selected in File1
   QLabel* Label1;
   QLineEdit* Text1;
   QLabel* Label2;

@@ -27,6 +27,7 @@
   // key: the catalogue column (the heading's data-sort); numbers come as one array per key.
   const COLUMNS = [
     {key: 'File_Name', title: 'Ride Name', width: 14, text: true},
+    {key: 'Plan', title: 'Plan', width: 3.4, plan: true},
     {key: 'Ride_Type', title: 'Coaster Type', width: 10.5, text: true},
     {key: 'Max_Speed', title: 'Max Speed'},
     {key: 'Avg_Speed', title: 'Avg Speed'},
@@ -46,7 +47,10 @@
     {key: 'Copies', title: 'Copies', width: 4.8, copies: true},
   ];
   const byKey = new Map(COLUMNS.map((c) => [c.key, c]));
-  const RANGES = ['Ex', 'Int', 'Na', 'Max_Speed', 'Ride_Length', 'Drops', 'Invs'];
+  const RANGES = ['Ex', 'Int', 'Na', 'Max_Speed', 'Ride_Length', 'Drops', 'Invs', 'Layout_Rise'];
+  // Layout facts: filtered on and shown with a design, not columns of the table.
+  const LAYOUT = ['Layout_Pieces', 'Layout_Width', 'Layout_Length', 'Layout_Rise', 'Layout_Dip', 'Layout_Closed'];
+  const titleOf = (key) => (byKey.has(key) ? byKey.get(key).title : {Layout_Rise: 'Rise'}[key]);
 
   // Names are bytes as the files gave them: the page writer passes valid UTF-8 through and
   // turns each other byte B into the lone code unit 0xDC00 + B. Shown, such a byte reads as
@@ -69,6 +73,13 @@
   const href = (s) =>
     bytesOf(s).map((b) => (b < 128 && UNRESERVED.test(String.fromCharCode(b)) ? String.fromCharCode(b)
                                                                              : '%' + (b < 16 ? '0' : '') + b.toString(16).toUpperCase())).join('');
+  // Each design's picture (the plan over the profile), named after its file (its archive
+  // first), in the folder the run drew them into; none when the run drew none.
+  const pictures = typeof data.pictures === 'string' ? data.pictures.split('/').map(href).join('/') + '/' : null;
+  const pictureOf = (i, archive) => {
+    const name = disk.get(i) || names[i];
+    return pictures + href((archive === 'none' ? '' : archive + ' - ') + name.slice(0, Math.max(0, name.length - 3)) + 'svg');
+  };
   // Author links come from files inside downloaded archives: only web and mail addresses
   // become links, anything else (a script address, say) stays plain text.
   const authorHref = (link) => {
@@ -79,13 +90,19 @@
 
   // Column arrays.
   const num = new Map();
-  for (const c of COLUMNS) if (!c.text && !c.copies) num.set(c.key, Float64Array.from(data[c.key]));
+  for (const c of COLUMNS) if (!c.text && !c.copies && !c.plan) num.set(c.key, Float64Array.from(data[c.key]));
+  // A design the catalogue holds no layout for has none (not a width of 0).
+  for (const key of LAYOUT) num.set(key, Float64Array.from(data[key] || [], (v) => (v === null ? NaN : v)));
   const typeOf = Uint16Array.from(data.type);
   const authorOf = Uint32Array.from(data.author);
   const archiveOf = Uint32Array.from(data.archive);
   const groupOf = Uint32Array.from(data.group);
   const groupSize = new Uint32Array(data.groups + 1);
   for (let i = 0; i < n; i++) groupSize[groupOf[i]]++;
+  // Designs of the same layout share a number (0: a design without a track).
+  const layoutOf = Uint32Array.from(data.layout || new Array(n).fill(0));
+  const layoutSize = new Map();
+  for (let i = 0; i < n; i++) if (layoutOf[i]) layoutSize.set(layoutOf[i], (layoutSize.get(layoutOf[i]) || 0) + 1);
   const copies = new Float64Array(n);
   for (let i = 0; i < n; i++) copies[i] = groupOf[i] ? groupSize[groupOf[i]] - 1 : 0;
   num.set('Copies', copies);
@@ -148,7 +165,7 @@
   };
 
   // The view: sort keys, search text, chosen ride types, ranges, copies switch, one group.
-  const fresh = () => ({sort: [], q: '', types: new Set(), ranges: {}, copies: false, group: 0});
+  const fresh = () => ({sort: [], q: '', types: new Set(), ranges: {}, copies: false, group: 0, fit: [NaN, NaN], layout: 0});
   let state = fresh();
   let initialSort = [];
   {
@@ -182,6 +199,10 @@
     // may name no group now.
     const group = Number(p.get('group'));
     s.group = Number.isInteger(group) && group > 0 && group <= data.groups ? group : 0;
+    const [a, b] = (p.get('fit') || '').split('~');
+    s.fit = [a ? Number(a) : NaN, b ? Number(b) : NaN];
+    const layout = Number(p.get('layout'));
+    s.layout = layoutSize.has(layout) ? layout : 0;
     return s;
   };
   let hashTimer = 0;
@@ -199,6 +220,8 @@
     }
     if (state.copies) p.set('copies', '1');
     if (state.group) p.set('group', String(state.group));
+    if (!isNaN(state.fit[0]) || !isNaN(state.fit[1])) p.set('fit', (isNaN(state.fit[0]) ? '' : state.fit[0]) + '~' + (isNaN(state.fit[1]) ? '' : state.fit[1]));
+    if (state.layout) p.set('layout', String(state.layout));
     const text = p.toString();
     if (text !== location.hash.slice(1)) history.replaceState(null, '', text ? '#' + text : location.pathname + location.search);
   };
@@ -224,9 +247,14 @@
       .map(([key, [lo, hi]]) => [num.get(key), isNaN(lo) ? -Infinity : lo, isNaN(hi) ? Infinity : hi]);
     const q = state.q.trim().toLowerCase();
     const hay = q ? searchText() : null;
-    const group = state.group, copiesOnly = state.copies;
+    const group = state.group, copiesOnly = state.copies, layout = state.layout;
+    // A footprint fits a space of a by b tiles either way round: its smaller side (the width)
+    // within the space's smaller, its length within the larger. One number alone bounds both.
+    const [fa, fb] = state.fit;
+    const fit = isNaN(fa) && isNaN(fb) ? null : [Math.min(isNaN(fa) ? fb : fa, isNaN(fb) ? fa : fb), Math.max(isNaN(fa) ? fb : fa, isNaN(fb) ? fa : fb)];
+    const widths = num.get('Layout_Width'), lengths = num.get('Layout_Length');
     // A longer search over the same sort and filters only narrows the last result.
-    const signature = JSON.stringify([state.sort, [...state.types], state.ranges, copiesOnly, group]);
+    const signature = JSON.stringify([state.sort, [...state.types], state.ranges, copiesOnly, group, state.fit, layout]);
     const source = lastFilter && lastFilter.signature === signature && lastFilter.q && q.includes(lastFilter.q) ? lastFilter.view : order;
     const out = new Uint32Array(source.length);
     let m = 0;
@@ -235,6 +263,8 @@
       if (typeOk && !typeOk[typeOf[i]]) continue;
       if (copiesOnly && copies[i] === 0) continue;
       if (group && groupOf[i] !== group) continue;
+      if (layout && layoutOf[i] !== layout) continue;
+      if (fit && !(widths[i] <= fit[0] && lengths[i] <= fit[1])) continue;
       for (const [a, lo, hi] of ranges) if (!(a[i] >= lo && a[i] <= hi)) continue outer;
       if (hay && !hay[i].includes(q)) continue;
       out[m++] = i;
@@ -276,6 +306,7 @@
     const tr = proto.cloneNode(true);
     const name = shown(names[i]);
     tr.dataset.file = name;
+    tr.dataset.row = String(i);
     tr.setAttribute('aria-rowindex', String(k + 2));
     const archive = data.archives[archiveOf[i]];
     const cells = tr.children;
@@ -293,6 +324,21 @@
         if (target) td.appendChild(link(shown(author), target)); else td.textContent = shown(author);
       } else if (c.key === 'zipfilename') {
         if (archive !== 'none') td.appendChild(link(shown(archive), href(archive)));
+      } else if (c.plan) {
+        // The design's plan (the top of its picture), and the way to its details.
+        const b = el('button', 'plan');
+        b.type = 'button';
+        b.dataset.open = String(i);
+        b.setAttribute('aria-label', 'Layout and statistics of ' + name);
+        if (pictures) {
+          const img = el('img');
+          img.alt = '';
+          img.src = pictureOf(i, archive);
+          b.appendChild(img);
+        } else {
+          b.textContent = '\u2026';
+        }
+        td.appendChild(b);
       } else if (c.copies) {
         if (copies[i]) {
           const b = el('button', null, String(copies[i]));
@@ -342,11 +388,16 @@
   for (const c of COLUMNS) {
     const th = el('th', c.text ? null : 'num');
     th.scope = 'col';
-    if (!c.copies) th.dataset.sort = c.key;
+    if (!c.copies && !c.plan) th.dataset.sort = c.key;
     th.dataset.key = c.key;
-    const b = el('button', null, c.title);
-    b.type = 'button';
-    th.appendChild(b);
+    if (c.plan) {
+      // Plans are not sorted: a plain heading.
+      th.appendChild(el('span', 'heading', c.title));
+    } else {
+      const b = el('button', null, c.title);
+      b.type = 'button';
+      th.appendChild(b);
+    }
     // Fixed column widths spare the browser a layout of every row after each change.
     const width = c.width || 4.6;
     th.style.width = width + 'em';
@@ -370,7 +421,7 @@
   };
   headings.addEventListener('click', (e) => {
     const th = e.target.closest('th');
-    if (th) onHeading(th.dataset.key, e.shiftKey);
+    if (th && !byKey.get(th.dataset.key).plan) onHeading(th.dataset.key, e.shiftKey);
   });
   headings.addEventListener('keydown', (e) => {
     const th = e.target.closest('th');
@@ -394,7 +445,7 @@
   const rangeBox = $('ranges');
   for (const key of RANGES) {
     const wrap = el('div', 'range');
-    const label = el('span', null, byKey.get(key).title);
+    const label = el('span', null, titleOf(key));
     label.id = 'range-' + key;
     wrap.appendChild(label);
     for (const side of ['min', 'max']) {
@@ -404,7 +455,7 @@
       input.id = side + '-' + key;
       input.dataset.range = key;
       input.placeholder = side;
-      input.setAttribute('aria-label', byKey.get(key).title + (side === 'min' ? ' minimum' : ' maximum'));
+      input.setAttribute('aria-label', titleOf(key) + (side === 'min' ? ' minimum' : ' maximum'));
       wrap.appendChild(input);
     }
     rangeBox.appendChild(wrap);
@@ -420,6 +471,8 @@
       $('max-' + key).value = isNaN(hi) ? '' : String(hi);
     }
     $('copies-only').checked = state.copies;
+    $('fit-a').value = isNaN(state.fit[0]) ? '' : String(state.fit[0]);
+    $('fit-b').value = isNaN(state.fit[1]) ? '' : String(state.fit[1]);
   };
   const showSort = () => {
     for (const th of headings.children) {
@@ -437,6 +490,8 @@
     const note = $('group-note');
     note.hidden = !state.group;
     if (state.group) $('group-text').textContent = 'Designs with identical contents (' + groupSize[state.group] + ')';
+    $('layout-note').hidden = !state.layout;
+    if (state.layout) $('layout-text').textContent = 'Designs with the same layout (' + layoutSize.get(state.layout) + ')';
   };
   const update = (resorted) => {
     if (resorted) sortRows();
@@ -472,12 +527,67 @@
     update(false);
   });
   $('group-clear').addEventListener('click', () => { state.group = 0; update(false); });
-  tbody.addEventListener('click', (e) => {
-    const b = e.target.closest('button[data-group]');
-    if (!b) return;
-    state.group = Number(b.dataset.group);
+  $('layout-clear').addEventListener('click', () => { state.layout = 0; update(false); });
+  $('fit').addEventListener('input', () => {
+    const read = (id) => ($(id).value === '' ? NaN : Number($(id).value));
+    state.fit = [read('fit-a'), read('fit-b')];
+    update(false);
+  });
+
+  // One design's details: its picture, every statistic and its layout's facts.
+  const detail = $('detail');
+  let detailRow = -1;
+  const openDetail = (i) => {
+    detailRow = i;
+    const name = shown(names[i]);
+    $('detail-title').textContent = name;
+    const archive = data.archives[archiveOf[i]];
+    const picture = $('detail-picture');
+    picture.hidden = !pictures;
+    if (pictures) {
+      picture.src = pictureOf(i, archive);
+      picture.alt = 'Plan of ' + name + ', north up, coloured by height, over its side profile';
+    }
+    const facts = $('detail-facts');
+    facts.replaceChildren();
+    const add = (term, value) => facts.append(el('dt', null, term), el('dd', null, value));
+    add('Coaster Type', data.types[typeOf[i]]);
+    for (const c of COLUMNS) if (!c.text && !c.copies && !c.plan) add(c.title, String(num.get(c.key)[i]));
+    add('Author', shown(data.authors[authorOf[i]][0]));
+    if (archive !== 'none') add('Archive', shown(archive));
+    const v = (key) => num.get(key)[i];
+    if (!isNaN(v('Layout_Pieces'))) {
+      add('Footprint', v('Layout_Width') + ' by ' + v('Layout_Length') + ' tiles');
+      add('Track pieces', String(v('Layout_Pieces')));
+      add('Rise', v('Layout_Rise') + ' height units (4 to a tile)');
+      add('Dip', v('Layout_Dip') + ' height units');
+      add('Closed circuit', v('Layout_Closed') ? 'yes' : 'no');
+    }
+    const others = layoutOf[i] ? layoutSize.get(layoutOf[i]) - 1 : 0;
+    add('Same layout', others ? others + (others === 1 ? ' other design' : ' other designs') : 'no other design');
+    $('same-layout').disabled = !others;
+    detail.showModal();
+  };
+  $('detail-close').addEventListener('click', () => detail.close());
+  $('same-layout').addEventListener('click', () => {
+    state.layout = layoutOf[detailRow];
+    detail.close();
     update(false);
     scroller.scrollTop = 0;
+  });
+  tbody.addEventListener('click', (e) => {
+    const b = e.target.closest('button[data-group]');
+    if (b) {
+      state.group = Number(b.dataset.group);
+      update(false);
+      scroller.scrollTop = 0;
+      return;
+    }
+    // The plan's button, or a click anywhere on a row but its links, opens the details.
+    const open = e.target.closest('button[data-open]');
+    const tr = e.target.closest('tr[data-row]');
+    if (open) openDetail(Number(open.dataset.open));
+    else if (tr && !e.target.closest('a, button')) openDetail(Number(tr.dataset.row));
   });
   window.addEventListener('hashchange', () => {
     const next = fromHash();

@@ -20,6 +20,7 @@ const bin = process.env.VELODEX_BIN;
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velodex-explorer-'));
 const loose = path.join(work, 'samples', 'loose');
 const catalogue = path.join(work, 'velodex.mdb');
+const pictures = path.join(work, 'pictures');
 
 // Names that would be markup, script or broken bytes if the page pasted them in.
 const HOSTILE = ['<img src=x onerror="window.pwned=1">.td4', '"&amp; <b>bold<b>\'.td4',
@@ -58,7 +59,7 @@ before(async () => {
   const others = designs.slice(2);
   HOSTILE.forEach((name, i) => copy(others[i], name));
   fs.copyFileSync(path.join(loose, others[HOSTILE.length]), Buffer.from(path.join(loose, '/') + LATIN1.toString('latin1'), 'latin1'));
-  run = spawnSync(path.join(bin, 'velodex-cli'), ['--explorer', '--database-dir', work, loose], {encoding: 'utf8'});
+  run = spawnSync(path.join(bin, 'velodex-cli'), ['--explorer', '--pictures', pictures, '--database-dir', work, loose], {encoding: 'utf8'});
   browser = await launchChromium();
 });
 after(async () => {
@@ -213,7 +214,7 @@ test('hostile names are shown as text, linked by their bytes', async () => {
   // The stored name ends in a lower-case "td4"; the link goes to the name on disk.
   assert.equal((await rowNamed(page, 'FIRST AGAIN.td4')).href, 'FIRST%20AGAIN.TD4');
   assert.equal(await page.evaluate(() => window.pwned), undefined);
-  assert.equal(await page.$$eval('#rows img, #rows b, #rows script', (e) => e.length), 0);
+  assert.equal(await page.$$eval('#rows img:not(.plan img), #rows b, #rows script', (e) => e.length), 0);
   assert.deepEqual(requests, []);
   assert.deepEqual(errors, []);
 });
@@ -226,7 +227,7 @@ test('designs planted as copies form their groups', async () => {
   assert.equal(await copiesOf(secondDesign), '1');
   assert.equal(await copiesOf(HOSTILE[0]), '1');
   await setInput(page, 'search', firstDesign);
-  await page.$$eval('#rows tr[data-file]', (trs, n) => trs.find((t) => t.dataset.file === n).querySelector('button').click(), firstDesign);
+  await page.$$eval('#rows tr[data-file]', (trs, n) => trs.find((t) => t.dataset.file === n).querySelector('button[data-group]').click(), firstDesign);
   await setInput(page, 'search', '');
   const group = await files(page);
   assert.deepEqual(group, ['Copy of first.td4', 'FIRST AGAIN.td4', firstDesign].sort());
@@ -261,4 +262,46 @@ test('designs from archives link their archive, and a hostile author stays text'
   assert.deepEqual(row, {name: 'Inside.td4', author: '&lt;b&gt;Evil&lt;/b&gt; &amp; co', archive: 'Evil%20Pack.zip'});
   assert.equal(await page.evaluate(() => window.pwned), undefined);
   assert.deepEqual(requests, []);
+});
+
+test('plans load for the rows in sight; a row opens its layout; footprint, rise and same layout filter as the catalogue counts', async () => {
+  const {page, requests, errors} = await open();
+  const countOf = (where) => sql(`SELECT COUNT(*) AS n FROM velodex WHERE ${where}`)[0].n;
+  const total = countOf('1');
+  const expectCount = async (where) => assert.equal(await count(page), `${countOf(where)} of ${total} designs`, where);
+  // Only the rows drawn carry a plan, and every plan shown has loaded.
+  const drawn = await page.$$eval('#rows img', (imgs) => imgs.length);
+  assert.ok(drawn > 0 && drawn < total, `${drawn} plans for ${total} designs`);
+  await page.waitForFunction(() => [...document.querySelectorAll('#rows img')].every((i) => i.complete && i.naturalWidth > 0));
+  assert.ok(fs.statSync(path.join(pictures, firstDesign.replace(/td4$/, 'svg'))).size <= 1536);
+
+  // Enter on a row's plan opens the design: its picture and its layout as the catalogue holds it.
+  await setInput(page, 'search', firstDesign);
+  await page.$eval(`#rows tr[data-file="${firstDesign}"] button[data-open]`, (b) => b.focus());
+  await page.keyboard.press('Enter');
+  const facts = await page.$$eval('#detail-facts dt', (dts) => Object.fromEntries(dts.map((dt) => [dt.textContent, dt.nextElementSibling.textContent])));
+  const [row] = sql(`SELECT Layout_Width AS w, Layout_Length AS l, Layout_Pieces AS p, Layout_Rise AS r, Layout_Group AS g, Ex AS ex FROM velodex WHERE File_Name = '${firstDesign}'`);
+  assert.equal(facts.Footprint, `${row.w} by ${row.l} tiles`);
+  assert.equal(facts['Track pieces'], String(row.p));
+  assert.equal(facts.Rise, `${row.r} height units (4 to a tile)`);
+  assert.ok(Math.abs(Number(facts.Excitement) - row.ex) < 1e-5, facts.Excitement);
+  assert.equal(await page.$eval('#detail-picture', (i) => i.getAttribute('src')), '../../pictures/' + firstDesign.replace(/td4$/, 'svg'));
+  // Its planted copies are of the same layout.
+  await page.$eval('#same-layout', (b) => b.click());
+  assert.equal(await page.$eval('#detail', (d) => d.open), false);
+  await setInput(page, 'search', '');
+  await expectCount(`Layout_Group = ${row.g}`);
+  assert.ok(countOf(`Layout_Group = ${row.g}`) >= 3);
+  await page.$eval('#layout-clear', (b) => b.click());
+
+  // A space of 12 by 30 tiles, either way round, then rising at least 8 height units.
+  await setInput(page, 'fit-a', '30');
+  await setInput(page, 'fit-b', '12');
+  await expectCount('Layout_Width <= 12 AND Layout_Length <= 30');
+  await setInput(page, 'min-Layout_Rise', '8');
+  await expectCount('Layout_Width <= 12 AND Layout_Length <= 30 AND Layout_Rise >= 8');
+  await setInput(page, 'fit-b', '');
+  await expectCount('Layout_Length <= 30 AND Layout_Rise >= 8');
+  assert.deepEqual(requests, []);
+  assert.deepEqual(errors, []);
 });

@@ -362,9 +362,26 @@ TEST_F(VelodexCli, HelpDocumentsEveryOptionAndTheExitCodes) {
   EXPECT_EQ(r.status, 0);
   for (const char* text : {"--rides-per-page", "--columns", "--sort", "--ascending", "--hyperlinks",
                            "--zip", "--separate", "--copy", "--database-dir", "--unknowns-log",
-                           "--password", "--explorer", "--export", "Exit status"}) {
+                           "--password", "--explorer", "--export", "--pictures", "Exit status"}) {
     EXPECT_NE(r.out.find(text), std::string::npos) << text;
   }
+}
+
+TEST_F(VelodexCli, PicturesNamedAfterTheDesignFilesGoIntoAFolderMadeForThem) {
+  WriteDesignFile(designs_ + "/Oval.td4", DesignParams{});
+  WriteDesignFile(designs_ + "/LOOP.TD4", DesignParams{});
+  testing::WriteFile(designs_ + "/Broken.td4", "not a design");
+  const std::string pictures = temp_ / "pictures/new";
+  CliResult r = Run("--pictures " + Quote(pictures) + " " + Quote(designs_));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::ListFolder(pictures), (std::vector<std::string>{"LOOP.svg", "Oval.svg"}));
+  EXPECT_TRUE(ReadFile(pictures + "/Oval.svg").starts_with("<svg "));
+  // A file where the folder should be is a failure naming it.
+  testing::WriteFile(temp_ / "taken", "");
+  r = Run("--pictures " + Quote(temp_ / "taken") + " " + Quote(designs_));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err,
+            "velodex-cli: cannot make folder '" + (temp_ / "taken") + "': Not a directory\n");
 }
 
 TEST_F(VelodexCli, AFailureIsReportedWithItsCauseAndStatusThree) {

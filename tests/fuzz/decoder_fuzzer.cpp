@@ -1,13 +1,18 @@
 // Feeds arbitrary bytes to the design decoder as a whole file. Whatever the bytes, decoding
 // must end, stay inside the input and the decoded buffer, and give one of the two accepted
 // lengths or a rejection; the statistics of an accepted design must keep to their ranges.
+// The same bytes are also laid into a design's track area (the first byte picking a track
+// ride or the maze) and walked: the layout must stay on the map and inside the area.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 
 #include "catalogue/track_design.h"
+#include "catalogue/track_layout.h"
 
 namespace {
 
@@ -19,16 +24,47 @@ bool WithinSingleRange(float value, float low, float high) {
   return std::isfinite(value) && value >= low && value <= high;
 }
 
+void CheckLayout(const velodex::DecodedDesign& design) {
+  static velodex::TrackLayout layout;
+  velodex::WalkTrackLayout(design, layout);
+  const velodex::LayoutFacts facts = velodex::LayoutFactsOf(layout);
+  Check(facts.pieces >= 0 && facts.pieces <= 4001);
+  Check(facts.width <= facts.length && facts.length <= 128);
+  Check(facts.rise >= 0 && facts.dip >= 0 && facts.rise + facts.dip <= 255);
+  Check(!facts.closed || layout.complete());
+  Check((facts.group != 0) == (facts.pieces > 0 || !layout.mazeEntries.empty()));
+  Check(facts.group >= 0 && facts.group < (int64_t{1} << 53));
+  for (const velodex::CoveredTile& tile : velodex::CoveredTiles(layout)) {
+    Check(tile.x >= layout.minX && tile.x <= layout.maxX);
+    Check(tile.y >= layout.minY && tile.y <= layout.maxY);
+  }
+}
+
+// The input as the track area of an accepted design of the length its first byte picks.
+void WalkAsTrackArea(const uint8_t* data, size_t size) {
+  static velodex::DecodedDesign design;
+  if (size == 0) return;
+  design.bytes.fill(0);
+  design.length = data[0] & 1 ? velodex::kShortDesignLength : velodex::kFullDesignLength;
+  design.bytes[0] = data[0] & 2 ? velodex::kMazeRideType : 0;
+  const size_t start = design.length == velodex::kShortDesignLength ? 0x38 : 0xC4;
+  const size_t count = std::min(size - 1, static_cast<size_t>(design.length) - start);
+  std::memcpy(design.bytes.data() + start, data + 1, count);
+  CheckLayout(design);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // One decoding buffer for every input, as a folder scan reuses one for all its designs.
+  WalkAsTrackArea(data, size);
   static velodex::DecodedDesign design;
   const std::span<const uint8_t> file(data, size);
   if (!velodex::DecodeTrackDesignBytes(file, design)) {
     Check(design.length == 0);
     return 0;
   }
+  CheckLayout(design);
   Check(design.length == velodex::kFullDesignLength ||
         design.length == velodex::kShortDesignLength);
   // Every run turns at most two body bytes into each decoded byte.

@@ -18,7 +18,8 @@ using testing::WriteFile;
 constexpr const char* kHeader =
     "File_Name,Ride_Name,Min_Wait_Time,Max_Wait_Time,Train_Color_Scheme,Ride_Type,Max_Speed,"
     "Avg_Speed,Ride_Length,PosGs,NegGs,LatGs,Invs,Drops,Max_Drop_Height,Ex,Int,Na,Author,Alink,"
-    "zipfilename,Rating,Ride_Category,Disk_Name,Design_Digest,Duplicate_Group\r\n";
+    "zipfilename,Rating,Ride_Category,Disk_Name,Design_Digest,Layout_Pieces,Layout_Width,"
+    "Layout_Length,Layout_Rise,Layout_Dip,Layout_Closed,Layout_Group,Duplicate_Group\r\n";
 
 class ExportCatalogueTest : public ::testing::Test {
  protected:
@@ -30,7 +31,8 @@ class ExportCatalogueTest : public ::testing::Test {
                    {"Ex", 6.5f},
                    {"Rating", 6.5f - (5.2f + 3.1f)},
                    {"Disk_Name", "Say \"hi\", all.TD4"},
-                   {"Design_Digest", "d1"}});
+                   {"Design_Digest", "d1"},
+                   {"Layout_Width", 6}});
     catalogue.add({{"File_Name", "Caf\xe9.td4"}, {"Ex", 1.0f}, {"Design_Digest", "d1"}});
   }
   void Export(const std::string& path, ExportFormat format) {
@@ -46,8 +48,8 @@ TEST_F(ExportCatalogueTest, WritesCsvWithAHeaderAndQuotedFields) {
   EXPECT_EQ(ReadFile(path),
             std::string(kHeader) +
                 "\"Say \"\"hi\"\", all.td4\",Wooden,,,,Wooden,101.25,,,,-0.32,,2,,,6.5,,,Anonymous,"
-                "none,none,-1.799999,,\"Say \"\"hi\"\", all.TD4\",d1,1\r\n"
-                "Caf\xe9.td4,Wooden,,,,Wooden,,,,,,,,,,1,,,Anonymous,none,none,,,,d1,1\r\n");
+                "none,none,-1.799999,,\"Say \"\"hi\"\", all.TD4\",d1,,6,,,,,,1\r\n"
+                "Caf\xe9.td4,Wooden,,,,Wooden,,,,,,,,,,1,,,Anonymous,none,none,,,,d1,,,,,,,,1\r\n");
 }
 
 TEST_F(ExportCatalogueTest, WritesJsonObjectsWithNumbersAsNumbers) {
@@ -62,7 +64,8 @@ TEST_F(ExportCatalogueTest, WritesJsonObjectsWithNumbersAsNumbers) {
   EXPECT_TRUE(rows[0]["Min_Wait_Time"].is_null());
   EXPECT_EQ(rows[0]["Duplicate_Group"], 1);
   EXPECT_EQ(rows[1]["File_Name"], "Caf\xc3\xa9.td4");  // the Latin-1 byte as its character
-  EXPECT_EQ(rows[1].size(), 26u);
+  EXPECT_EQ(rows[1].size(), 33u);
+  EXPECT_EQ(rows[0]["Layout_Width"], 6);
   EXPECT_EQ(rows[0]["Disk_Name"], "Say \"hi\", all.TD4");
 }
 

@@ -12,6 +12,7 @@
 #include "catalogue/error.h"
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"
+#include "tools/track_circuit.h"
 
 namespace velodex {
 namespace {
@@ -68,6 +69,65 @@ TEST(ReadTrackFolder, StoresTheTwentyTwoFieldsOfAnAcceptedDesign) {
   }
   EXPECT_TRUE(rows[0]["Ride_Category"].isNull() ||
               rows[0]["Ride_Category"] == FieldValue(std::string()));
+}
+
+TEST(ReadTrackFolder, StoresEachDesignsLayoutAndWritesItsPicture) {
+  // A station and four 5-tile right turns round three straights: 6 by 9 tiles, level, closed
+  // (worked out by hand); its mirror image shares its group; a list cut by an unknown piece
+  // after two stations is open.
+  const std::vector<TrackElement> oval = {{2, 0}, {3, 0}, {1, 8}, {0x11, 0}, {0x11, 0},
+                                          {0, 0}, {0, 0}, {0, 0}, {0x11, 0}, {0x11, 0}};
+  struct Case {
+    const char* file;
+    std::vector<TrackElement> track;
+    std::map<std::string, FieldValue> layout;
+  };
+  const Case cases[] = {
+      {"Oval.td4",
+       oval,
+       {{"Layout_Pieces", 10},
+        {"Layout_Width", 6},
+        {"Layout_Length", 9},
+        {"Layout_Rise", 0},
+        {"Layout_Dip", 0},
+        {"Layout_Closed", 1}}},
+      {"Mirror.td4", MirrorTrack(oval), {{"Layout_Closed", 1}}},
+      {"Torn.td4",
+       {{2, 0}, {3, 0}, {0x65, 0}},
+       {{"Layout_Pieces", 2}, {"Layout_Width", 1}, {"Layout_Length", 2}, {"Layout_Closed", 0}}},
+  };
+  RunHarness h;
+  for (const Case& c : cases) {
+    DesignParams p;
+    p.track = c.track;
+    WriteDesignFile(h.designs + "/" + c.file, p);
+  }
+  const std::string pictures = h.temp / "pictures";
+  fs::create_directory(pictures);
+  RunContext context{.setup = {.rideTypes = h.rideTypes,
+                               .databaseFolder = h.databaseFolder,
+                               .unknownsLog = h.unknownsLog(),
+                               .picturesFolder = pictures},
+                     .frontEnd = h.context.frontEnd};
+  ReadTrackFolder(context, h.designs, "none");
+
+  CatalogueDatabase database;
+  database.open(h.databaseFolder + "/velodex.mdb");
+  RecordSet rows = database.openQuery("SELECT * FROM velodex ORDER BY File_Name");
+  std::map<std::string, FieldValue> groups;
+  for (; !rows.atEnd(); rows.moveNext()) {
+    const std::string file = rows.field("File_Name").text();
+    const Case& c = *std::find_if(std::begin(cases), std::end(cases),
+                                  [&](const Case& k) { return file == k.file; });
+    for (const auto& [column, value] : c.layout) EXPECT_EQ(rows.field(column), value) << file;
+    groups[file] = rows.field("Layout_Group");
+  }
+  ASSERT_EQ(groups.size(), 3u);
+  EXPECT_TRUE(groups["Oval.td4"].isInteger());
+  EXPECT_EQ(groups["Mirror.td4"], groups["Oval.td4"]);
+  EXPECT_NE(groups["Torn.td4"], groups["Oval.td4"]);
+  EXPECT_EQ(testing::ListFolder(pictures),
+            (std::vector<std::string>{"Mirror.svg", "Oval.svg", "Torn.svg"}));
 }
 
 TEST(ReadTrackFolder, CataloguesAcceptedRenamesRejectedAndReportsUnreadableDesigns) {

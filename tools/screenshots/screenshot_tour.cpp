@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -61,6 +62,15 @@ int Tour(const QString& out, const QString& work) {
   step1.FolderPath->setText(folder);
   QTest::keyClick(step1.FolderPath, Qt::Key_Return);
   step1.Text1->setText("25");
+  // A design selected in the list, so the preview beside it shows its layout.
+  step1.show();
+  QTest::qWait(300);
+  // The first closed circuit that climbs and has loops or rolls to show.
+  for (int row = 0; row < step1.File1->QListWidget::count(); ++row) {
+    step1.File1->setCurrentRow(row);
+    const QString facts = step1.Preview->Facts->text();
+    if (facts.contains("closed circuit") && !facts.contains("rise 0,")) break;
+  }
   bool saved = Save(step1, out + "/step1.png", 2500);
 
   wizard.showAbout();

@@ -1,0 +1,563 @@
+// SVG text for the plan and the profile. Path data uses relative commands, drops repeated
+// command letters and needless separators, and merges straight runs into one step.
+#include "report/layout_pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <tuple>
+
+#include "catalogue/file_system.h"
+#include "report/layout_drawing.h"
+
+namespace velodex {
+namespace {
+
+constexpr const char* kStationColour = "#d33";
+constexpr const char* kChainColour = "#222";
+constexpr const char* kHedgeColour = "#373";
+constexpr const char* kTileColour = "#eee";
+
+// "#rgb" when each of the three bytes repeats its digit, else "#rrggbb".
+std::string Colour(uint32_t rgb) {
+  char buffer[8];
+  const bool shortForm = (rgb & 0x0F0F0F) * 16 == (rgb & 0xF0F0F0);
+  if (shortForm) {
+    std::snprintf(buffer, sizeof buffer, "#%x%x%x", (rgb >> 20) & 15, (rgb >> 12) & 15,
+                  (rgb >> 4) & 15);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
+  }
+  return buffer;
+}
+
+// A number rounded to whole units or tenths, in its shortest form: "3", "-2", ".5", "-12.3".
+std::string Num(double value, int decimals) {
+  const long scaled = std::lround(value * (decimals ? 10 : 1));
+  if (!decimals) return std::to_string(scaled);
+  const long whole = std::labs(scaled) / 10;
+  const long tenth = std::labs(scaled) % 10;
+  std::string text = scaled < 0 ? "-" : "";
+  if (whole != 0 || tenth == 0) text += std::to_string(whole);
+  if (tenth != 0) text += "." + std::to_string(tenth);
+  return text;
+}
+
+PlanPoint Minus(PlanPoint a, PlanPoint b) { return {a.x - b.x, a.y - b.y}; }
+
+// Path data in relative steps from a pen that sits on rounded points, so rounding never
+// accumulates along the track.
+class PathData {
+ public:
+  explicit PathData(int decimals) : decimals_(decimals) {}
+
+  void moveTo(PlanPoint p) {
+    p = snap(p);
+    if (started_ && p == pen_) return;
+    if (started_) {
+      command('m');
+      numbers({Minus(p, pen_)});
+    } else {
+      command('M');
+      numbers({p});
+    }
+    started_ = true;
+    pen_ = p;
+    lastLine_ = std::string::npos;
+  }
+  void lineTo(PlanPoint p) {
+    p = snap(p);
+    PlanPoint step = Minus(p, pen_);
+    if (step == PlanPoint{}) return;
+    // A step straight on from the last one lengthens it instead.
+    if (lastLine_ != std::string::npos && step.x * lastStep_.y - step.y * lastStep_.x == 0 &&
+        step.x * lastStep_.x + step.y * lastStep_.y > 0) {
+      text_.resize(lastLine_);
+      inForce_ = lastLineForce_;
+      step = {step.x + lastStep_.x, step.y + lastStep_.y};
+    }
+    lastLine_ = text_.size();
+    lastLineForce_ = inForce_;
+    lastStep_ = step;
+    if (step.y == 0) {
+      command('h');
+      number(step.x);
+    } else if (step.x == 0) {
+      command('v');
+      number(step.y);
+    } else {
+      command('l');
+      numbers({step});
+    }
+    pen_ = p;
+  }
+  void quadTo(PlanPoint c, PlanPoint p) {
+    c = snap(c);
+    p = snap(p);
+    command('q');
+    numbers({Minus(c, pen_), Minus(p, pen_)});
+    pen_ = p;
+    lastLine_ = std::string::npos;
+  }
+  void cubicTo(PlanPoint c1, PlanPoint c2, PlanPoint p) {
+    c1 = snap(c1);
+    c2 = snap(c2);
+    p = snap(p);
+    command('c');
+    numbers({Minus(c1, pen_), Minus(c2, pen_), Minus(p, pen_)});
+    pen_ = p;
+    lastLine_ = std::string::npos;
+  }
+  void raw(const std::string& commands) {
+    const size_t letter = commands.find_last_of("MmLlQqCcHhVvZz");
+    if (letter != std::string::npos) inForce_ = commands[letter];
+    text_ += commands;
+    lastLine_ = std::string::npos;
+  }
+  bool atPen(PlanPoint p) const { return started_ && snap(p) == pen_; }
+  PlanPoint pen() const { return pen_; }
+  const std::string& text() const { return text_; }
+  bool empty() const { return text_.empty(); }
+
+ private:
+  PlanPoint snap(PlanPoint p) const {
+    const double scale = decimals_ ? 10.0 : 1.0;
+    return {std::round(p.x * scale) / scale, std::round(p.y * scale) / scale};
+  }
+  // The letter is left out when it repeats the one in force, or is a line after a relative
+  // move, whose further pairs are relative lines already. A move is never left out: pairs
+  // after one draw.
+  void command(char letter) {
+    const bool implied = (inForce_ == letter && letter != 'm' && letter != 'M') ||
+                         (inForce_ == 'm' && letter == 'l');
+    if (implied) return;
+    text_ += letter;
+    inForce_ = letter;
+  }
+  void numbers(std::initializer_list<PlanPoint> points) {
+    for (const PlanPoint& p : points) {
+      number(p.x);
+      number(p.y);
+    }
+  }
+  // A separator only where the numbers would otherwise run together: not before a minus
+  // sign, nor before a point when the previous number already has one.
+  void number(double value) {
+    const std::string n = Num(value, decimals_);
+    const char last = text_.empty() ? 'M' : text_.back();
+    if ((std::isdigit(static_cast<unsigned char>(last)) != 0 || last == '.') && n[0] != '-') {
+      const size_t before = text_.find_last_not_of("0123456789.");
+      const bool hasPoint =
+          text_.find('.', before == std::string::npos ? 0 : before + 1) != std::string::npos;
+      if (n[0] != '.' || !hasPoint) text_ += ' ';
+    }
+    text_ += n;
+  }
+
+  int decimals_;
+  std::string text_;
+  PlanPoint pen_;
+  bool started_ = false;
+  size_t lastLine_ = std::string::npos;
+  // The command whose further pairs need no letter, as it was before the last line step.
+  char inForce_ = ' ';
+  char lastLineForce_ = ' ';
+  PlanPoint lastStep_;
+};
+
+void AddStroke(PathData& path, const PlanStroke& s, bool curves) {
+  if (!path.atPen(s.from)) path.moveTo(s.from);
+  if (!curves || s.shape == PlanStroke::kLine) {
+    path.lineTo(s.to);
+  } else if (s.shape == PlanStroke::kQuadratic) {
+    path.quadTo(s.c1, s.to);
+  } else {
+    path.cubicTo(s.c1, s.c2, s.to);
+  }
+}
+
+std::string PathElement(const std::string& attributes, const PathData& path) {
+  if (path.empty()) return {};
+  return "<path " + attributes + " d=\"" + path.text() + "\"/>";
+}
+
+// Douglas-Peucker: keeps the points that stray more than tolerance from the line between
+// the kept points around them.
+void Simplify(const std::vector<PlanPoint>& points, size_t first, size_t last, double tolerance,
+              std::vector<bool>& keep) {
+  if (last <= first + 1) return;
+  const PlanPoint a = points[first];
+  const PlanPoint b = points[last];
+  const double length = std::hypot(b.x - a.x, b.y - a.y);
+  double worst = -1;
+  size_t worstAt = first;
+  for (size_t i = first + 1; i < last; ++i) {
+    const PlanPoint p = points[i];
+    const double distance =
+        length == 0 ? std::hypot(p.x - a.x, p.y - a.y)
+                    : std::fabs((b.x - a.x) * (a.y - p.y) - (a.x - p.x) * (b.y - a.y)) / length;
+    if (distance > worst) {
+      worst = distance;
+      worstAt = i;
+    }
+  }
+  if (worst <= tolerance) return;
+  keep[worstAt] = true;
+  Simplify(points, first, worstAt, tolerance, keep);
+  Simplify(points, worstAt, last, tolerance, keep);
+}
+
+// Wall pieces joined into the longest straight walls they make, row by row and then column
+// by column.
+std::vector<PlanWall> MergedWalls(std::vector<PlanWall> walls) {
+  for (PlanWall& w : walls) {
+    if (w.to.x < w.from.x || w.to.y < w.from.y) std::swap(w.from, w.to);
+  }
+  auto rowFirst = [](const PlanWall& a, const PlanWall& b) {
+    const bool aRow = a.from.y == a.to.y;
+    const bool bRow = b.from.y == b.to.y;
+    if (aRow != bRow) return aRow;
+    if (aRow) return std::pair(a.from.y, a.from.x) < std::pair(b.from.y, b.from.x);
+    return std::pair(a.from.x, a.from.y) < std::pair(b.from.x, b.from.y);
+  };
+  std::sort(walls.begin(), walls.end(), rowFirst);
+  std::vector<PlanWall> merged;
+  for (const PlanWall& w : walls) {
+    if (!merged.empty()) {
+      PlanWall& last = merged.back();
+      const bool row = w.from.y == w.to.y;
+      const bool sameLine = row ? last.from.y == last.to.y && last.from.y == w.from.y
+                                : last.from.x == last.to.x && last.from.x == w.from.x;
+      const bool touches = row ? w.from.x <= last.to.x : w.from.y <= last.to.y;
+      if (sameLine && touches) {
+        last.to = row ? PlanPoint{std::max(last.to.x, w.to.x), w.to.y}
+                      : PlanPoint{w.to.x, std::max(last.to.y, w.to.y)};
+        continue;
+      }
+    }
+    merged.push_back(w);
+  }
+  return merged;
+}
+
+struct PlanStyle {
+  bool tiles = true;
+  bool curves = true;
+  bool marks = true;          // stations, chain lifts, the start
+  bool labels = true;         // the plan's scale bar and north arrow
+  bool profileLabels = true;  // the profile's scale bar, height marks and start line
+  int bands = kHeightColours;
+  double simplify = 0;  // tolerance in half tiles; 0 keeps every joint
+  // The profile's tolerance, in half tiles along and half height units: half a unit is
+  // invisible at any size the picture is shown.
+  double profileSimplify = 0.5;
+  int decimals = 1;
+};
+
+int ScaleTiles(double width) {
+  int tiles = 1;
+  for (int n : {2, 5, 10, 20, 50}) {
+    if (2 * n <= width / 3) tiles = n;
+  }
+  return tiles;
+}
+
+// The picture's content with its view box, to stand alone or nest in another picture.
+struct Picture {
+  double x = 0, y = 0, width = 1, height = 1;
+  std::string body;
+};
+
+void AddTrack(const PlanDrawing& d, const PlanStyle& style, std::string& body) {
+  if (style.simplify > 0) {
+    // One colour; each continuous run of joints simplified on its own.
+    PathData path(style.decimals);
+    size_t i = 0;
+    while (i < d.strokes.size()) {
+      std::vector<PlanPoint> run = {d.strokes[i].from, d.strokes[i].to};
+      size_t j = i + 1;
+      for (; j < d.strokes.size() && d.strokes[j].from == run.back(); ++j) {
+        run.push_back(d.strokes[j].to);
+      }
+      std::vector<bool> keep(run.size(), false);
+      keep.front() = keep.back() = true;
+      Simplify(run, 0, run.size() - 1, style.simplify, keep);
+      path.moveTo(run.front());
+      for (size_t k = 1; k < run.size(); ++k) {
+        if (keep[k]) path.lineTo(run[k]);
+      }
+      i = j;
+    }
+    body += PathElement("stroke=\"" + Colour(HeightColour(0, 0, 0)) + "\"", path);
+    return;
+  }
+  for (int band = 0; band < style.bands; ++band) {
+    PathData path(style.decimals);
+    uint32_t colour = 0;
+    for (const PlanStroke& s : d.strokes) {
+      const int own = HeightBand(s.height, d.lowest, d.highest);
+      if (own * style.bands / kHeightColours != band) continue;
+      colour = HeightColour(s.height, d.lowest, d.highest);
+      AddStroke(path, s, style.curves);
+    }
+    body += PathElement("stroke=\"" + Colour(colour) + "\"", path);
+  }
+  if (!style.marks) return;
+  PathData station(style.decimals);
+  PathData chain(style.decimals);
+  for (const PlanStroke& s : d.strokes) {
+    if (s.station) AddStroke(station, s, style.curves);
+    if (s.chainLift) AddStroke(chain, s, style.curves);
+  }
+  body +=
+      PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"3.5\"", station);
+  body += PathElement(
+      "stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"2\" stroke-width=\"1\"",
+      chain);
+}
+
+Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
+  Picture p;
+  const double margin = 2;
+  const double width = d.right - d.left;
+  // Labels take a band above and below the drawing, their size following the ride's.
+  const double text = std::max(1.2, std::max(width, d.bottom - d.top) / 25);
+  const double band = style.labels ? 2 * text : margin;
+  p.x = d.left - margin;
+  p.y = d.top - margin - (style.labels ? band : 0);
+  p.width = width + 2 * margin;
+  p.height = d.bottom - d.top + 2 * margin + band + (style.labels ? band : 0);
+  const double line = std::max(0.6, width / 150);
+  std::string& body = p.body;
+  if (style.tiles && !d.tiles.empty()) {
+    // Covered tiles as runs along each row.
+    PathData tiles(0);
+    for (size_t i = 0; i < d.tiles.size();) {
+      size_t j = i + 1;
+      while (j < d.tiles.size() && d.tiles[j].x == d.tiles[i].x &&
+             d.tiles[j].y == d.tiles[j - 1].y + 1) {
+        ++j;
+      }
+      tiles.moveTo({2.0 * d.tiles[i].y, 2.0 * d.tiles[i].x});
+      tiles.raw("h" + Num(2.0 * static_cast<double>(j - i), 0) + "v2h-" +
+                Num(2.0 * static_cast<double>(j - i), 0) + "z");
+      i = j;
+    }
+    body += PathElement("fill=\"" + std::string(kTileColour) + "\"", tiles);
+  }
+  body += "<g fill=\"none\" stroke-width=\"1.5\" stroke-linecap=\"round\">";
+  AddTrack(d, style, body);
+  if (style.simplify > 0 && !d.walls.empty()) {
+    // A maze too detailed for the budget: its outline as a block.
+    body += "<path fill=\"" + std::string(kHedgeColour) + "\" d=\"M" + Num(d.left, 0) + " " +
+            Num(d.top, 0) + "h" + Num(d.right - d.left, 0) + "v" + Num(d.bottom - d.top, 0) + "h" +
+            Num(d.left - d.right, 0) + "z\"/>";
+  } else if (!d.walls.empty()) {
+    PathData walls(0);
+    for (const PlanWall& w : MergedWalls(d.walls)) {
+      if (!walls.atPen(w.from)) walls.moveTo(w.from);
+      walls.lineTo(w.to);
+    }
+    body += PathElement("stroke=\"" + std::string(kHedgeColour) + "\"", walls);
+  }
+  // The scale bar: n tiles, with ticks at its ends.
+  const int n = ScaleTiles(width);
+  const double barY = d.bottom + margin + band / 2;
+  const double tick = text / 3;
+  if (style.labels) {
+    body += "<path stroke=\"#000\" stroke-width=\"1\" d=\"M" + Num(d.left, 0) + " " +
+            Num(barY - tick, 1) + "v" + Num(tick, 1) + "h" + std::to_string(2 * n) + "v-" +
+            Num(tick, 1) + "\"/>";
+  }
+  body += "</g>";
+  if (!d.pillars.empty() || !d.doors.empty()) {
+    PathData solid(0);
+    for (const PlanPoint& q : d.pillars) {
+      solid.moveTo(q);
+      solid.raw("h1v1h-1z");
+    }
+    body += PathElement("fill=\"" + std::string(kHedgeColour) + "\"", solid);
+    for (const PlanPoint& door : d.doors) {
+      body += "<circle cx=\"" + Num(door.x, 0) + "\" cy=\"" + Num(door.y, 0) +
+              "\" r=\".8\" fill=\"" + kStationColour + "\"/>";
+    }
+  }
+  if (style.marks && !d.strokes.empty()) {
+    body += "<circle cx=\"" + Num(d.start.x, 1) + "\" cy=\"" + Num(d.start.y, 1) + "\" r=\"" +
+            Num(line * 1.6, 1) + "\" fill=\"" + kStationColour + "\"/>";
+  }
+  if (style.labels) {
+    body += "<text x=\"" + Num(d.left + 2 * n + tick, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
+            "\" font-size=\"" + Num(text, 1) + "\">" + std::to_string(n) +
+            (n == 1 ? " tile" : " tiles") + "</text>";
+    // North: an arrow pointing up at the top right.
+    const double top = d.top - margin - band + text / 2;
+    body += "<path d=\"M" + Num(d.right, 1) + " " + Num(top, 1) + "l" + Num(text / 3, 1) + " " +
+            Num(text, 1) + "h-" + Num(2 * text / 3, 1) + "z\"/><text x=\"" +
+            Num(d.right - text / 2, 1) + "\" y=\"" + Num(top + text, 1) + "\" font-size=\"" +
+            Num(text, 1) + "\" text-anchor=\"end\">N</text>";
+    if (style.tiles && d.highest > d.lowest) {
+      // The height colours, lowest to highest, between the two heights they span.
+      const double cell = 2 * text / 3;
+      const double baseline = top + text;
+      std::string legend = "<text x=\"" + Num(d.left, 1) + "\" y=\"" + Num(baseline, 1) +
+                           "\" font-size=\"" + Num(text, 1) + "\">" + Num(d.lowest, 0) + "</text>";
+      const double cells = d.left + 2.2 * text;
+      for (int band = 0; band < kHeightColours; ++band) {
+        const int height = d.lowest + band * (d.highest - d.lowest) / (kHeightColours - 1);
+        legend += "<rect x=\"" + Num(cells + band * cell, 1) + "\" y=\"" +
+                  Num(baseline - 0.7 * text, 1) + "\" width=\"" + Num(cell, 1) + "\" height=\"" +
+                  Num(0.7 * text, 1) + "\" fill=\"" +
+                  Colour(HeightColour(height, d.lowest, d.highest)) + "\"/>";
+      }
+      legend += "<text x=\"" + Num(cells + kHeightColours * cell + text / 4, 1) + "\" y=\"" +
+                Num(baseline, 1) + "\" font-size=\"" + Num(text, 1) + "\">+" + Num(d.highest, 0) +
+                " height</text>";
+      body += legend;
+    }
+  }
+  return p;
+}
+
+Picture ProfilePicture(const std::vector<ProfilePoint>& all, const PlanStyle& style) {
+  Picture p;
+  const double length = all.empty() ? 1 : std::max(1.0, all.back().along);
+  double high = 0;
+  double low = 0;
+  for (const ProfilePoint& q : all) {
+    high = std::max(high, q.height);
+    low = std::min(low, q.height);
+  }
+  // Half tiles along, half height units up: heights show four times their true scale.
+  auto at = [](const ProfilePoint& q) { return PlanPoint{2 * q.along, -2 * q.height}; };
+  std::vector<ProfilePoint> points = all;
+  const double tolerance = std::max(style.simplify, style.profileSimplify);
+  if (tolerance > 0 && points.size() > 2) {
+    std::vector<PlanPoint> line;
+    for (const ProfilePoint& q : points) line.push_back(at(q));
+    std::vector<bool> keep(line.size(), false);
+    keep.front() = keep.back() = true;
+    Simplify(line, 0, line.size() - 1, tolerance, keep);
+    points.clear();
+    for (size_t i = 0; i < all.size(); ++i) {
+      if (keep[i]) points.push_back(all[i]);
+    }
+  }
+  const double width = 2 * length;
+  const double text = std::max(1.5, width / 40);
+  const double margin = style.profileLabels ? 4 * text : text;
+  p.x = -margin;
+  p.y = -2 * high - text;
+  p.width = width + margin + text;
+  p.height = 2 * (high - low) + (style.profileLabels ? 4 : 2) * text;
+  PathData track(style.decimals);
+  PathData station(style.decimals);
+  PathData chain(style.decimals);
+  for (size_t i = 0; i < points.size(); ++i) {
+    if (i == 0) {
+      track.moveTo(at(points[0]));
+      continue;
+    }
+    track.lineTo(at(points[i]));
+    if (!style.marks) continue;
+    for (auto [flag, path] :
+         {std::pair{points[i].station, &station}, {points[i].chainLift, &chain}}) {
+      if (!flag) continue;
+      if (!path->atPen(at(points[i - 1]))) path->moveTo(at(points[i - 1]));
+      path->lineTo(at(points[i]));
+    }
+  }
+  std::string& body = p.body;
+  if (style.profileLabels) {
+    // The start's height, across.
+    body += "<path stroke=\"#999\" stroke-dasharray=\"2\" stroke-width=\".5\" d=\"M0 0h" +
+            Num(width, 0) + "\"/>";
+  }
+  body += "<g fill=\"none\" stroke-width=\"1.2\" stroke-linejoin=\"round\">";
+  body += PathElement("stroke=\"" + Colour(HeightColour(1, 0, 2)) + "\"", track);
+  body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"3\"", station);
+  body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"2\"", chain);
+  body += "</g>";
+  if (!style.profileLabels) return p;
+  // A scale bar along the bottom, and height marks at the left: the highest, the start's and
+  // the lowest.
+  const int n = ScaleTiles(width) * 2;
+  const double barY = -2 * low + 2.5 * text;
+  body += "<path stroke=\"#000\" fill=\"none\" stroke-width=\"1\" d=\"M0 " + Num(barY - 1, 0) +
+          "v1h" + std::to_string(2 * n) + "v-1\"/>";
+  std::string marks;
+  for (double h : {high, 0.0, low}) {
+    const std::string label = (h > 0 ? "+" : "") + Num(h, 0);
+    if (marks.find(">" + label + "<") != std::string::npos) continue;
+    marks += "<text x=\"" + Num(-text, 0) + "\" y=\"" + Num(-2 * h + text / 3, 0) + "\">" + label +
+             "</text>";
+  }
+  body += "<g font-size=\"" + Num(text, 0) + "\" text-anchor=\"end\">" + marks + "</g>";
+  body += "<text x=\"" + Num(2 * n + 1, 0) + "\" y=\"" + Num(barY + text / 3, 0) +
+          "\" font-size=\"" + Num(text, 0) + "\">" + std::to_string(n) + " tiles</text>";
+  return p;
+}
+
+// A view box in whole units, grown outward to hold the box given.
+std::string ViewBox(double x, double y, double width, double height) {
+  const double left = std::floor(x);
+  const double top = std::floor(y);
+  return Num(left, 0) + " " + Num(top, 0) + " " + Num(std::ceil(x + width) - left, 0) + " " +
+         Num(std::ceil(y + height) - top, 0);
+}
+
+// The plan in the top 100 by 100 of a 100 by 134 picture, the profile in the bottom 100 by
+// 30, each fitted to its box and centred: a page can show the plan alone by showing the top
+// of the picture.
+std::string Composed(const Picture& plan, const Picture& profile, bool labels) {
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 134\" width=\"480\" "
+         "height=\"643\"" +
+         std::string(labels ? " font-family=\"sans-serif\"" : "") +
+         "><style>path{vector-effect:non-scaling-stroke}</style><svg width=\"100\" height=\"100\" "
+         "viewBox=\"" +
+         ViewBox(plan.x, plan.y, plan.width, plan.height) + "\">" + plan.body +
+         "</svg><svg y=\"104\" width=\"100\" height=\"30\" viewBox=\"" +
+         ViewBox(profile.x, profile.y, profile.width, profile.height) + "\">" + profile.body +
+         "</svg></svg>";
+}
+
+}  // namespace
+
+std::string PictureSvg(const TrackLayout& layout, size_t budget) {
+  const PlanDrawing plan = DrawPlan(layout);
+  const std::vector<ProfilePoint> profile = DrawProfile(layout);
+  PlanStyle style;
+  style.decimals = 0;
+  // The profile changes at fewer steps than the plan: each drawing of it is kept.
+  std::map<std::tuple<double, bool, bool>, Picture> profiles;
+  auto profileFor = [&](const PlanStyle& style) -> const Picture& {
+    const auto key = std::tuple(std::max(style.simplify, style.profileSimplify),
+                                style.profileLabels, style.marks);
+    auto found = profiles.find(key);
+    if (found == profiles.end())
+      found = profiles.emplace(key, ProfilePicture(profile, style)).first;
+    return found->second;
+  };
+  // Each step gives up some detail; the last ones simplify ever more coarsely.
+  for (int step = 0;; ++step) {
+    if (step == 1) style.tiles = false;
+    if (step == 2) style.profileSimplify = 1.5;
+    if (step == 3) style.bands = 3;
+    if (step == 4) style.profileLabels = false;
+    if (step == 5) style.labels = false;
+    if (step == 6) style.curves = false;
+    if (step == 7) style.marks = false;
+    if (step >= 8) style.simplify = std::ldexp(1.0, step - 8);
+    const std::string svg =
+        Composed(PlanPicture(plan, style), profileFor(style), style.labels || style.profileLabels);
+    if (svg.size() <= budget || step > 40) return svg;
+  }
+}
+
+std::string PictureFileName(const std::string& designName, const std::string& zipFileName) {
+  const std::string picture = ReplaceEnding(designName, "svg");
+  return zipFileName == "none" ? picture : zipFileName + " - " + picture;
+}
+
+}  // namespace velodex
