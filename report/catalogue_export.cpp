@@ -3,12 +3,12 @@
 #include "report/catalogue_export.h"
 
 #include <algorithm>
-#include <array>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue_database.h"
 #include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
@@ -17,40 +17,12 @@
 namespace velodex {
 namespace {
 
-// The columns of a row in the file: the catalogue's own (with the name on disk), then the
-// duplicate group.
-constexpr std::array<const char*, 32> kCatalogueColumns = {"File_Name",
-                                                           "Ride_Name",
-                                                           "Min_Wait_Time",
-                                                           "Max_Wait_Time",
-                                                           "Train_Color_Scheme",
-                                                           "Ride_Type",
-                                                           "Max_Speed",
-                                                           "Avg_Speed",
-                                                           "Ride_Length",
-                                                           "PosGs",
-                                                           "NegGs",
-                                                           "LatGs",
-                                                           "Invs",
-                                                           "Drops",
-                                                           "Max_Drop_Height",
-                                                           "Ex",
-                                                           "Int",
-                                                           "Na",
-                                                           "Author",
-                                                           "Alink",
-                                                           "zipfilename",
-                                                           "Rating",
-                                                           "Ride_Category",
-                                                           "Disk_Name",
-                                                           "Design_Digest",
-                                                           "Layout_Pieces",
-                                                           "Layout_Width",
-                                                           "Layout_Length",
-                                                           "Layout_Rise",
-                                                           "Layout_Dip",
-                                                           "Layout_Closed",
-                                                           "Layout_Group"};
+// The columns of a row in the file: the catalogue's own in table order (with the name on disk
+// and the layout facts), then the duplicate group.
+const std::vector<std::string>& CatalogueColumns() {
+  static const std::vector<std::string> columns = CatalogueDatabase::columnNames();
+  return columns;
+}
 constexpr const char* kGroupHeading = "Duplicate_Group";
 
 std::string CsvField(const std::string& text) {
@@ -65,7 +37,7 @@ std::string CsvField(const std::string& text) {
 
 std::string CsvHeader() {
   std::string header;
-  for (const char* column : kCatalogueColumns) header += std::string(column) + ',';
+  for (const std::string& column : CatalogueColumns()) header += column + ',';
   return header + kGroupHeading;
 }
 
@@ -170,14 +142,13 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
 
   std::vector<std::vector<FieldValue>> values;
   std::vector<std::string> digests;
+  const std::vector<std::string>& columns = CatalogueColumns();
   const size_t digestAt = static_cast<size_t>(
-      std::find_if(kCatalogueColumns.begin(), kCatalogueColumns.end(),
-                   [](const char* column) { return std::string_view(column) == "Design_Digest"; }) -
-      kCatalogueColumns.begin());
+      std::find(columns.begin(), columns.end(), "Design_Digest") - columns.begin());
   // Read once from the first row, where the set opened, without counting it first.
   for (; !rows.atEnd(); rows.moveNext()) {
     std::vector<FieldValue>& row = values.emplace_back();
-    for (const char* column : kCatalogueColumns) row.push_back(rows.field(column));
+    for (const std::string& column : columns) row.push_back(rows.field(column));
     digests.push_back(CellText(row[digestAt]));
   }
   const DuplicateGroups groups = GroupDuplicates(digests);
@@ -198,8 +169,8 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
     nlohmann::ordered_json all = nlohmann::ordered_json::array();
     for (size_t k = 0; k < values.size(); ++k) {
       nlohmann::ordered_json object;
-      for (size_t c = 0; c < kCatalogueColumns.size(); ++c) {
-        object[kCatalogueColumns[c]] = JsonValue(values[k][c]);
+      for (size_t c = 0; c < columns.size(); ++c) {
+        object[columns[c]] = JsonValue(values[k][c]);
       }
       object[kGroupHeading] = groups.groupOf[k];
       all.push_back(std::move(object));
