@@ -12,10 +12,6 @@
 namespace velodex {
 namespace {
 
-// Where the list starts: after the 56-byte header of the original format, or the 196-byte
-// header of the expansion format. The decoded length decides, as it decides acceptance.
-constexpr int kShortListStart = 0x38;
-constexpr int kFullListStart = 0xC4;
 constexpr uint8_t kEndOfTrack = 0xFF;
 
 // A walk that spans more tiles than the largest park, or more height than any park allows,
@@ -31,7 +27,7 @@ struct Step {
 constexpr Step kSteps[4] = {{-1, 0}, {0, 1}, {1, 0}, {0, -1}};
 
 int ListStart(const DecodedDesign& design) {
-  return design.length == kShortDesignLength ? kShortListStart : kFullListStart;
+  return static_cast<int>(design.length == kShortDesignLength ? kShortListStart : kFullListStart);
 }
 
 struct Bounds {
