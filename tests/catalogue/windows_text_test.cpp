@@ -1,8 +1,11 @@
 // Texts from files and names as UTF-8 (Utf8Text): read in the ANSI code page on Windows,
 // passed through unchanged on POSIX. The same table runs on both, each with its own column.
+// And a failed system call told in the same words on both.
 #include <gtest/gtest.h>
 
+#include "catalogue/run_lock.h"
 #include "catalogue/utf8_text.h"
+#include "tests/support/test_support.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -36,6 +39,13 @@ TEST(Utf8Text, ReadsTheWindowsCodePageAndLeavesPosixBytesAsTheyAre) {
 #endif
     EXPECT_EQ(Utf8Text(c.in, storage), expected) << c.in;
   }
+}
+
+TEST(RunLock, NamesTheLockFileAndTheCauseInTheWordsOfEveryOtherFailure) {
+  testing::TempFolder folder;
+  const std::string catalogue = folder / "missing/velodex.mdb";
+  EXPECT_EQ(testing::ErrorOf([&] { RunLock lock(catalogue); }),
+            "cannot lock '" + catalogue + ".lock': No such file or directory");
 }
 
 }  // namespace
