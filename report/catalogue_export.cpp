@@ -12,6 +12,7 @@
 #include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/utf8_text.h"
 #include "report/page_framing.h"
 
 namespace velodex {
@@ -41,16 +42,20 @@ std::string CsvHeader() {
   return header + kGroupHeading;
 }
 
-// JSON text must be UTF-8: a byte that starts no valid sequence is taken as the Latin-1
-// character it would be on the systems these names come from, so the name stays readable.
-std::string AsUtf8(const std::string& text) {
+// JSON text must be UTF-8. A text is first read as the system spells names (Utf8Text: the
+// ANSI code page on Windows, where every byte is then a character); a byte that still starts
+// no valid sequence is taken as the Latin-1 character it would be on the systems these names
+// come from, so the name stays readable.
+std::string AsUtf8(std::string_view bytes) {
+  std::string storage;
+  const std::string_view text = Utf8Text(bytes, storage);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     const size_t length = c < 0x80 ? 1 : ValidUtf8Length(text, i);
     if (length > 0) {
-      out.append(text, i, length);
+      out.append(text.substr(i, length));
       i += length;
     } else {
       out += static_cast<char>(0xC0 | (c >> 6));
@@ -155,6 +160,10 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
 
   std::string text;
   if (format == ExportFormat::kCsv) {
+    // CSV carries the texts as the pages do, byte for byte, with no mark of an encoding: on
+    // Windows that is the ANSI code page, the one a spreadsheet opened by a double click reads
+    // a CSV in (UTF-8 would need a byte-order mark there, which every script reading the file
+    // then trips over), so "Café" shows as the player's own system spells it.
     text = CsvHeader() + "\r\n";
     for (size_t k = 0; k < values.size(); ++k) {
       for (const FieldValue& value : values[k]) {
