@@ -254,7 +254,7 @@ TEST_F(Catalogue, AddNewStoresOnlyWhatUpdateIsGiven) {
   set.close();
   RecordSet rows = database_.openQuery(kByName);
   EXPECT_EQ(rows.recordCount(), 1);
-  for (const std::string& column : testing::kCatalogueColumns) {
+  for (const std::string& column : CatalogueDatabase::columnNames()) {
     EXPECT_EQ(rows.field(column), column == "File_Name" ? FieldValue("second") : FieldValue());
   }
 }
