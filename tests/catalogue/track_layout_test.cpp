@@ -161,16 +161,6 @@ TEST(WalkTrackLayout, OriginalFormatListStartsAfterItsShorterHeader) {
   EXPECT_EQ(facts.pieces, static_cast<int>(c.track.size()));
 }
 
-TEST(WalkTrackLayout, GeneratedSampleCircuitsClose) {
-  for (uint32_t seed = 1; seed <= 40; ++seed) {
-    SeededRandom random(seed);
-    const Elements track = MakeCircuit(random, 20 + seed * 40);
-    const LayoutFacts facts = LayoutFactsOf(LayoutOfTrack(track));
-    EXPECT_TRUE(facts.closed) << seed;
-    EXPECT_EQ(facts.pieces, static_cast<int>(track.size())) << seed;
-  }
-}
-
 TEST(LayoutGroup, PlantedTwinsShareAGroupAndOtherTracksDoNot) {
   const Elements base = Circuits()[3].track;
   auto changed = [&](auto change) {

@@ -95,17 +95,8 @@ std::string RealTracksFolder() {
 }
 
 namespace {
-int LabelNumber(ProgressLabel label) {
-  switch (label) {
-    case ProgressLabel::kCurrentItem:
-      return 1;
-    case ProgressLabel::kCount:
-      return 2;
-    case ProgressLabel::kStatus:
-      return 3;
-  }
-  return 0;
-}
+// Label1, Label2, Label3 in the order the labels are declared.
+int LabelNumber(ProgressLabel label) { return static_cast<int>(label) + 1; }
 }  // namespace
 
 void RecordingProgress::setText(ProgressLabel label, const std::string& text) {
