@@ -156,8 +156,6 @@ TEST_F(Catalogue, RefusedCallsFailNamingTheCatalogue) {
   RecordSet query = database_.openQuery(kByName);
   const std::function<void()> calls[] = {
       [&] { database_.openQuery("SELECT * From velodex ORDER BY Ride_Speed ASC;"); },
-      [&] { database_.openQuery("SELECT * From tracks ORDER BY Rating ASC;"); },
-      [&] { database_.openQuery("SELECT * From velodex WHERE Ride_Name=\"Wooden ORDER BY Ex"); },
       [&] { database_.openQuery("DELETE FROM velodex"); },
       [&] { database_.openQuery("SELECT * From velodex; DELETE FROM velodex;"); },
       [&] { database_.openQuery(""); },
