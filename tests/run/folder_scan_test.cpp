@@ -74,14 +74,15 @@ TEST(ReadTrackFolder, StoresTheTwentyTwoFieldsOfAnAcceptedDesign) {
 
 TEST(ReadTrackFolder, StoresEachDesignsLayoutAndWritesItsPicture) {
   // A station and four 5-tile right turns round three straights: 6 by 9 tiles, level, closed
-  // (worked out by hand); its mirror image shares its group; a list cut by an unknown piece
-  // after two stations is open.
+  // (worked out by hand); its mirror image shares its group. Torn is open: two station tiles
+  // straight on, up 1 and 1, down 1, 2, 2 and 1 (rise 2, dip 4 height units), cut by an
+  // unknown piece.
   const std::vector<TrackElement> oval = {{2, 0}, {3, 0}, {1, 8}, {0x11, 0}, {0x11, 0},
                                           {0, 0}, {0, 0}, {0, 0}, {0x11, 0}, {0x11, 0}};
+  const std::vector<TrackElement> torn = {{2, 0},    {3, 0},    {0x06, 0}, {0x09, 0}, {0x0C, 0},
+                                          {0x0A, 0}, {0x0A, 0}, {0x0F, 0}, {0x65, 0}};
   const std::pair<const char*, std::vector<TrackElement>> designs[] = {
-      {"Mirror.td4", MirrorTrack(oval)},
-      {"Oval.td4", oval},
-      {"Torn.td4", {{2, 0}, {3, 0}, {0x65, 0}}}};
+      {"Mirror.td4", MirrorTrack(oval)}, {"Oval.td4", oval}, {"Torn.td4", torn}};
   RunHarness h;
   for (const auto& [file, track] : designs) {
     DesignParams p;
@@ -100,7 +101,7 @@ TEST(ReadTrackFolder, StoresEachDesignsLayoutAndWritesItsPicture) {
   auto rows = h.catalogueRows();
   ASSERT_EQ(rows.size(), 3u);
   const std::pair<size_t, std::vector<FieldValue>> expected[] = {{1, {10, 6, 9, 0, 0, 1}},
-                                                                 {2, {2, 1, 2, 0, 0, 0}}};
+                                                                 {2, {8, 1, 8, 2, 4, 0}}};
   for (const auto& [row, values] : expected) {
     size_t i = 0;
     for (const char* column : {"Layout_Pieces", "Layout_Width", "Layout_Length", "Layout_Rise",
