@@ -9,7 +9,6 @@
 #include <windows.h>
 #endif
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"

@@ -7,7 +7,6 @@
 
 #include <clocale>
 #include <csignal>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
