@@ -260,16 +260,9 @@ TEST_F(Catalogue, StoredQueriesGroupByRideNameAndFilterByTheParameter) {
   EXPECT_TRUE(database_.openStoredQuery("RideTypeQuery").atEnd());
   AddDesigns(database_,
              {{"w1", "Wooden"}, {"u1", "Unknown"}, {"w2", "Wooden"}, {"rn", "Ride_Name"}});
-  RecordSet types = database_.openStoredQuery("ridetypequery");
-  EXPECT_EQ(types.recordCount(), 3);  // right after opening, as the ride index page reads it
-  std::vector<std::pair<std::string, FieldValue>> groups;
-  for (; !types.atEnd(); types.moveNext()) {
-    groups.emplace_back(types.field("Ride_Name").text(), types.field("countofride_name"));
-  }
-  // By name, our choice, so every page and folder lists the types alike.
-  EXPECT_EQ(groups,
-            (decltype(groups){
-                {"Ride_Name", int64_t{1}}, {"Unknown", int64_t{1}}, {"Wooden", int64_t{2}}}));
+  // Right after opening, as the type pages read it. The groups' names, counts and order are
+  // the ride index page's own case.
+  EXPECT_EQ(database_.openStoredQuery("ridetypequery").recordCount(), 3);
   const std::pair<std::string, Names> cases[] = {
       {"Wooden", {"w1", "w2"}}, {"Ride_Name", {"rn"}}, {"Steel", {}}};
   for (const auto& [value, files] : cases) {

@@ -7,8 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "catalogue/error.h"
-
 namespace velodex {
 namespace {
 
@@ -39,15 +37,6 @@ TEST(RideTypeTable, KeysArePlainDecimalText) {
   for (const char* key : {"05", " 5", "5 ", "+5", "0x5", "", "-0", "Wooden"}) {
     EXPECT_FALSE(table.lookup(key).has_value()) << "'" << key << "'";
   }
-}
-
-TEST(RideTypeTable, AddingAPresentKeyThrowsAndChangesNothing) {
-  RideTypeTable table = FilledTable();
-  EXPECT_THROW(table.add("72", "Something_Else"), Error);
-  EXPECT_THROW(FillRideTypeTable(table), Error);
-  EXPECT_EQ(table.lookup("72"), std::optional<std::string>("Cycle_Railway"));
-  table.add("21", "Spare");
-  EXPECT_EQ(table.lookup(21), std::optional<std::string>("Spare"));
 }
 
 }  // namespace
