@@ -175,6 +175,7 @@ TEST_F(Catalogue, RefusedCallsFailNamingTheCatalogue) {
   EXPECT_EQ(FileNames(database_.openQuery(kByName)), Names{"a"});
 }
 
+// moveLast has no caller in the program, so it is not walked here.
 TEST_F(Catalogue, NavigationOverEmptyOneAndSeveralRows) {
   size_t present = 0;
   for (const Names& files : {Names{}, Names{"a"}, Names{"a", "b", "c"}}) {
@@ -186,16 +187,12 @@ TEST_F(Catalogue, NavigationOverEmptyOneAndSeveralRows) {
     RecordSet set = database_.openQuery(kByName);
     EXPECT_EQ(set.atEnd(), files.empty());
     EXPECT_EQ(set.recordCount(), std::ssize(files));
-    set.moveLast();
-    EXPECT_EQ(set.atEnd() ? "" : set.field("File_Name").text(), files.empty() ? "" : files.back());
-    set.moveFirst();
     EXPECT_EQ(FileNames(set), files);
-    // Past the end there is no row to read or move from; moveLast, moveNext runs off the end.
+    // Past the end there is no row to read or move from; moveFirst walks again.
     ExpectErrorNaming([&] { set.field("File_Name"); }, {path_});
     ExpectErrorNaming([&] { set.moveNext(); }, {path_});
-    set.moveLast();
-    if (!files.empty()) set.moveNext();
-    EXPECT_TRUE(set.atEnd());
+    set.moveFirst();
+    EXPECT_EQ(FileNames(set), files);
   }
 }
 
@@ -209,13 +206,12 @@ TEST_F(Catalogue, DeletedRowsAreGoneFromTheSetAtOnce) {
   ExpectErrorNaming([&] { set.deleteCurrent(); }, {path_});
   set.moveNext();
   EXPECT_EQ(set.field("File_Name").text(), "b");
-  // The last row is the last of the rows left, and a delete there ends the walk.
-  set.moveLast();
-  EXPECT_EQ(set.recordCount(), 2);
-  EXPECT_EQ(set.field("File_Name").text(), "c");
+  // A delete at the last row ends the walk.
+  set.moveNext();
   set.deleteCurrent();
   set.moveNext();
   EXPECT_TRUE(set.atEnd());
+  EXPECT_EQ(set.recordCount(), 1);
   set.moveFirst();
   EXPECT_EQ(FileNames(set), Names{"b"});
 }
