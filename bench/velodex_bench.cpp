@@ -9,7 +9,9 @@
 // came before it. Prints the median of each and the ratios to the floors, then where the
 // runs spend their time. The code 0 run is also timed with the explorer page on (its cost
 // over code 0, and the page's bytes per design); with --browser-designs the page of a larger
-// collection is opened in headless Chromium by bench/explorer_browser_bench.js.
+// collection is opened in headless Chromium by bench/explorer_browser_bench.js. With
+// --baseline-cli another build's velodex-cli (an earlier commit, say) is timed against this
+// one instead: code 0 runs of both, interleaved, on one collection.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -118,7 +120,8 @@ struct Setup {
   std::string emptyCatalogue;
   std::string scratch;
   std::string browserBench;
-  bool pictures = false;  // the browser's page also with every design's picture
+  bool pictures = false;    // the browser's page also with every design's picture
+  std::string baselineCli;  // with --baseline-cli: the build this one is compared with
 };
 
 // One configuration of velodex-cli runs over one collection with its own catalogue.
@@ -336,6 +339,61 @@ void MeasureBrowser(const Setup& setup, int designs) {
   fs::remove_all(root);
 }
 
+// The machine's load over the last minute, for the record of a shared machine.
+std::string LoadAverage() {
+  double load[3] = {0, 0, 0};
+  if (getloadavg(load, 3) != 3) return "unknown";
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+  return text;
+}
+
+// Code 0 runs of this build and of a baseline build (each from its own empty catalogue, as
+// its schema may differ) on one collection, in pairs whose order alternates, so a load that
+// comes and goes weighs on both alike. Prints the medians and the median of the pairs'
+// ratios.
+void CompareWithBaseline(const Setup& setup, int designs, int pairs) {
+  auto start = std::chrono::steady_clock::now();
+  const Collection collection = WriteCollection(JoinPath(setup.scratch, "designs"), designs);
+  PrintCollection(collection, Seconds(start));
+  const std::string baselineCatalogue = JoinPath(
+      JoinPath(fs::path(setup.baselineCli).parent_path().string(), "share"), "velodex.mdb");
+  const Setup baselineSetup{setup.baselineCli, baselineCatalogue, setup.scratch, {}};
+  const CliRun current(setup, collection, "current", false);
+  const CliRun baseline(baselineSetup, collection, "baseline", false);
+  ReadFloor(collection);
+  current.run();
+  baseline.run();
+  std::printf("load average before: %s\n", LoadAverage().c_str());
+  std::fflush(stdout);
+  Series ours{"this build", {}}, theirs{"baseline", {}};
+  std::vector<double> ratios;
+  for (int pair = 0; pair < pairs; ++pair) {
+    double seconds[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+      const bool baselineTurn = (pair + k) % 2 == 0;
+      sync();
+      const ChildResult r = (baselineTurn ? baseline : current).run();
+      (baselineTurn ? theirs : ours).add(r);
+      seconds[baselineTurn ? 1 : 0] = r.seconds;
+    }
+    ratios.push_back(seconds[0] / seconds[1]);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  std::printf("load average after:  %s\n", LoadAverage().c_str());
+  std::printf("\ncode 0 at %d designs, %d pairs of runs, order alternating, warm cache\n", designs,
+              pairs);
+  std::printf("%-12s %10s %10s %10s %14s\n", "", "median s", "min s", "max s", "peak RSS MiB");
+  for (const Series* s : {&theirs, &ours}) {
+    std::printf("%-12s %10.3f %10.3f %10.3f %14.1f\n", s->name, s->median(), s->min(), s->max(),
+                static_cast<double>(s->maxRssKiB) / 1024.0);
+  }
+  std::printf(
+      "this build over the baseline: %+.1f%% (median of the pairs' ratios), %+.1f%% (ratio of "
+      "the medians)\n",
+      100 * (ratios[ratios.size() / 2] - 1), 100 * (ours.median() / theirs.median() - 1));
+}
+
 // Peak memory of one run of each code at a larger collection, each after a filling run.
 void MeasureMemory(const Setup& setup, int designs) {
   const std::string root = JoinPath(setup.scratch, "large");
@@ -403,6 +461,13 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_flag("--pictures", setup.pictures,
                "With --browser-designs: the run also draws every design's picture for the page");
+  int pairs = 15;
+  app.add_option("--baseline-cli", setup.baselineCli,
+                 "Time code 0 runs of this velodex-cli against another build's (its empty "
+                 "catalogue from share/ beside it) instead of the floors");
+  app.add_option("--pairs", pairs, "With --baseline-cli: pairs of runs")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
   app.add_flag("--smoke", smoke, "Quick check of the benchmark itself: 200 designs, 1 round");
   app.add_flag("--require-targets", requireTargets, "Exit with status 1 when a target is missed");
   app.add_option("--cli", setup.cli, "The velodex-cli to time")->capture_default_str();
@@ -420,6 +485,11 @@ int main(int argc, char** argv) {
   try {
     setup.scratch = MakeScratch(scratchParent);
     std::printf("velodex-bench: %s\nscratch: %s\n", setup.cli.c_str(), setup.scratch.c_str());
+    if (!setup.baselineCli.empty()) {
+      CompareWithBaseline(setup, designs, smoke ? 1 : pairs);
+      if (!keep) std::filesystem::remove_all(setup.scratch);
+      return 0;
+    }
     const bool met = TimeRuns(setup, designs, rounds, !smoke);
     if (memoryDesigns > 0) MeasureMemory(setup, memoryDesigns);
     if (browserDesigns > 0) MeasureBrowser(setup, browserDesigns);
