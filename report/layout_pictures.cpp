@@ -570,7 +570,7 @@ std::string PictureSvg(const TrackLayout& layout, size_t budget) {
   const std::vector<ProfilePoint> profile = DrawProfile(layout);
   PlanStyle style;
   style.decimals = 0;
-  // The profile changes at fewer steps than the plan: each drawing of it is kept.
+  // Most steps change only the plan or only the profile: each drawing of either is kept.
   std::map<std::tuple<double, bool, bool, bool>, Picture> profiles;
   auto profileFor = [&](const PlanStyle& style) -> const Picture& {
     const auto key =
@@ -579,6 +579,14 @@ std::string PictureSvg(const TrackLayout& layout, size_t budget) {
     auto found = profiles.find(key);
     if (found == profiles.end())
       found = profiles.emplace(key, ProfilePicture(profile, style)).first;
+    return found->second;
+  };
+  std::map<std::tuple<bool, bool, bool, bool, int, double>, Picture> plans;
+  auto planFor = [&](const PlanStyle& style) -> const Picture& {
+    const auto key = std::tuple(style.tiles, style.curves, style.marks, style.labels, style.bands,
+                                style.simplify);
+    auto found = plans.find(key);
+    if (found == plans.end()) found = plans.emplace(key, PlanPicture(plan, style)).first;
     return found->second;
   };
   // Each step gives up some detail; the last ones simplify ever more coarsely.
@@ -595,7 +603,11 @@ std::string PictureSvg(const TrackLayout& layout, size_t budget) {
     if (step == 10) style.labels = false;
     if (step == 11) style.marks = false;
     if (step >= 12) style.simplify = std::ldexp(1.0, step - 12);
-    const std::string svg = Composed(PlanPicture(plan, style), profileFor(style));
+    // The frame around the two drawings takes some 150 bytes: a plan that leaves no room
+    // for it is passed over without drawing the profile.
+    const Picture& planPicture = planFor(style);
+    if (planPicture.body.size() + 150 > budget && step <= 40) continue;
+    const std::string svg = Composed(planPicture, profileFor(style));
     if (svg.size() <= budget || step > 40) return svg;
   }
 }
