@@ -12,6 +12,7 @@
 // collection is opened in headless Chromium by bench/explorer_browser_bench.js. With
 // --baseline-cli another build's velodex-cli (an earlier commit, say) is timed against this
 // one instead: code 0 runs of both, interleaved, on one collection.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -121,7 +122,7 @@ struct Setup {
   std::string scratch;
   std::string browserBench;
   bool pictures = false;    // the browser's page also with every design's picture
-  std::string baselineCli;  // with --baseline-cli: the build this one is compared with
+  std::string baselineCli{};  // with --baseline-cli: the build this one is compared with
 };
 
 // One configuration of velodex-cli runs over one collection with its own catalogue.
@@ -318,13 +319,20 @@ void MeasureBrowser(const Setup& setup, int designs) {
   if (setup.pictures) {
     uintmax_t bytes = 0;
     uintmax_t largest = 0;
+    uintmax_t allocated = 0;  // what the file system gives them, whole blocks
     for (const auto& entry : fs::directory_iterator(pictures)) {
       bytes += entry.file_size();
       largest = std::max(largest, entry.file_size());
+      struct stat status;
+      if (::stat(entry.path().c_str(), &status) == 0) {
+        allocated += static_cast<uintmax_t>(status.st_blocks) * 512;
+      }
     }
     std::printf(
-        "\nthe run with its pictures: %.1f s; pictures %.1f bytes per design, the largest %ju\n",
-        seconds, static_cast<double>(bytes) / designs, largest);
+        "\nthe run with its pictures: %.1f s; pictures %.1f bytes per design, the largest %ju; "
+        "%.1f bytes per design allocated on disk\n",
+        seconds, static_cast<double>(bytes) / designs, largest,
+        static_cast<double>(allocated) / designs);
   }
   std::printf("\nexplorer page of %d designs: %.1f MiB, %.1f bytes per design\n", designs,
               static_cast<double>(fs::file_size(page)) / (1024.0 * 1024.0),
