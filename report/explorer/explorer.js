@@ -331,9 +331,10 @@
         b.dataset.open = String(i);
         b.setAttribute('aria-label', 'Layout and statistics of ' + name);
         if (pictures) {
+          // Its address is set once the rows are painted (below).
           const img = el('img');
           img.alt = '';
-          img.src = pictureOf(i, archive);
+          img.dataset.src = pictureOf(i, archive);
           b.appendChild(img);
         } else {
           b.textContent = '\u2026';
@@ -373,6 +374,18 @@
     frag.appendChild(spacer((m - last) * rowHeight));
     tbody.replaceChildren(frag);
     table.setAttribute('aria-rowcount', String(m + 1));
+    if (pictures) {
+      // The browser makes a small document of each picture it has not shown before, some
+      // milliseconds each: the rows are painted first, and their pictures loaded after that
+      // frame, so a sort or a keystroke is not held up by them.
+      const waiting = tbody.querySelectorAll('img[data-src]');
+      requestAnimationFrame(() => setTimeout(() => {
+        for (const img of waiting) {
+          if (img.isConnected) img.src = img.dataset.src;
+          delete img.dataset.src;
+        }
+      }, 0));
+    }
   };
   let scheduled = false;
   scroller.addEventListener('scroll', () => {
