@@ -121,8 +121,9 @@ struct Setup {
   std::string emptyCatalogue;
   std::string scratch;
   std::string browserBench;
-  bool pictures = false;    // the browser's page also with every design's picture
+  bool pictures = false;      // the browser's page also with every design's picture
   std::string baselineCli{};  // with --baseline-cli: the build this one is compared with
+  int browserRounds = 2;      // with --pictures: turns of the pages with and without them
 };
 
 // One configuration of velodex-cli runs over one collection with its own catalogue.
@@ -304,6 +305,15 @@ bool TimeRuns(const Setup& setup, int designs, int rounds, bool judge) {
   return ratio0 <= kTargetRatio && ratio22 <= kTargetRatio;
 }
 
+// The machine's load over the last minute, for the record of a shared machine.
+std::string LoadAverage() {
+  double load[3] = {0, 0, 0};
+  if (getloadavg(load, 3) != 3) return "unknown";
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+  return text;
+}
+
 // Writes the explorer page of a collection of designs and opens it in headless Chromium
 // through the browser benchmark, which prints its own figures.
 void MeasureBrowser(const Setup& setup, int designs) {
@@ -338,22 +348,32 @@ void MeasureBrowser(const Setup& setup, int designs) {
               static_cast<double>(fs::file_size(page)) / (1024.0 * 1024.0),
               static_cast<double>(fs::file_size(page)) / designs);
   std::fflush(stdout);
-  const ChildResult r = RunChild({"node", setup.browserBench, page}, JoinPath(root, "browser.txt"),
-                                 JoinPath(root, "browser-err.txt"));
-  std::ifstream out(JoinPath(root, "browser.txt"));
-  std::printf("%s", std::string(std::istreambuf_iterator<char>(out), {}).c_str());
-  if (r.exitStatus != 0)
-    throw Error("the browser benchmark failed: " + LastLine(JoinPath(root, "browser-err.txt")));
+  const auto timePage = [&](const std::string& file, const char* name) {
+    std::printf("\n%s (load average %s):\n", name, LoadAverage().c_str());
+    std::fflush(stdout);
+    const ChildResult r =
+        RunChild({"node", setup.browserBench, file}, JoinPath(root, "browser.txt"),
+                 JoinPath(root, "browser-err.txt"));
+    std::ifstream out(JoinPath(root, "browser.txt"));
+    std::printf("%s", std::string(std::istreambuf_iterator<char>(out), {}).c_str());
+    std::fflush(stdout);
+    if (r.exitStatus != 0)
+      throw Error("the browser benchmark failed: " + LastLine(JoinPath(root, "browser-err.txt")));
+  };
+  if (!setup.pictures) {
+    timePage(page, "the page");
+  } else {
+    // The same page without its pictures, written by a run without --pictures beside it, and
+    // the two timed in turn, so that what the pictures cost stands out from the machine's load.
+    const std::string withPictures = JoinPath(collection.folder, "explorer-pictures.htm");
+    fs::rename(page, withPictures);
+    CliRun(large, collection, "explorer", false, true).run();
+    for (int round = 0; round < setup.browserRounds; ++round) {
+      timePage(withPictures, "the page with its pictures");
+      timePage(page, "the same page without pictures");
+    }
+  }
   fs::remove_all(root);
-}
-
-// The machine's load over the last minute, for the record of a shared machine.
-std::string LoadAverage() {
-  double load[3] = {0, 0, 0};
-  if (getloadavg(load, 3) != 3) return "unknown";
-  char text[48];
-  std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
-  return text;
 }
 
 // Code 0 runs of this build and of a baseline build (each from its own empty catalogue, as
@@ -468,7 +488,11 @@ int main(int argc, char** argv) {
   app.add_option("--browser-bench", setup.browserBench, "The browser benchmark script")
       ->capture_default_str();
   app.add_flag("--pictures", setup.pictures,
-               "With --browser-designs: the run also draws every design's picture for the page");
+               "With --browser-designs: the run also draws every design's picture for the page, "
+               "and the page is timed with and without them in turn");
+  app.add_option("--browser-rounds", setup.browserRounds, "With --pictures: turns of the two pages")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
   int pairs = 15;
   app.add_option("--baseline-cli", setup.baselineCli,
                  "Time code 0 runs of this velodex-cli against another build's (its empty "
