@@ -361,6 +361,8 @@
     return tr;
   };
   let drawn = [-1, -1, -1];
+  const PICTURE_PAUSE = 150;  // ms
+  let pictureTimer = 0;
   const render = (force) => {
     const m = view.length;
     const inSight = Math.ceil(scroller.clientHeight / rowHeight) + 1;
@@ -376,15 +378,16 @@
     table.setAttribute('aria-rowcount', String(m + 1));
     if (pictures) {
       // The browser makes a small document of each picture it has not shown before, some
-      // milliseconds each: the rows are painted first, and their pictures loaded after that
-      // frame, so a sort or a keystroke is not held up by them.
-      const waiting = tbody.querySelectorAll('img[data-src]');
-      requestAnimationFrame(() => setTimeout(() => {
-        for (const img of waiting) {
-          if (img.isConnected) img.src = img.dataset.src;
+      // milliseconds each, fifty rows' worth at a time: the rows are painted first, and their
+      // pictures loaded once the view has stayed as it is for a moment, so that typing, sorting
+      // or scrolling on is not held up by pictures of rows already gone.
+      clearTimeout(pictureTimer);
+      pictureTimer = setTimeout(() => {
+        for (const img of tbody.querySelectorAll('img[data-src]')) {
+          img.src = img.dataset.src;
           delete img.dataset.src;
         }
-      }, 0));
+      }, PICTURE_PAUSE);
     }
   };
   let scheduled = false;
