@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "catalogue/native_file.h"
+#include "catalogue/utf8_text.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -66,7 +67,7 @@ std::optional<std::string> TextFromWide(const std::wstring& wide, UINT codePage)
   WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
   // A character the code page lacks comes out as a stand-in ('?', or a look-alike letter):
   // only a text that turns back into the same name spells it.
-  if (codePage != CP_UTF8 && WideFromText(text, codePage) != wide) return std::nullopt;
+  if (WideFromText(text, codePage) != wide) return std::nullopt;
   return text;
 }
 #endif
@@ -104,11 +105,8 @@ std::optional<std::string> FolderText(const fs::path& folder) {
 }
 
 std::string LibraryPathText(const std::string& text) {
-#ifdef _WIN32
-  return TextFromWide(WideFromText(text, CP_ACP), CP_UTF8).value_or(std::string());
-#else
-  return text;
-#endif
+  std::string storage;
+  return std::string(Utf8Text(text, storage));
 }
 
 std::error_code LastSystemError() { return LastError(); }

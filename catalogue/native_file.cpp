@@ -48,9 +48,8 @@ std::error_code CreateNewFile(const std::string& path, std::intptr_t& handle) {
   return {};
 }
 
-bool NameTaken(std::error_code error) {
-  return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
-}
+// LastError tells both ERROR_FILE_EXISTS and ERROR_ALREADY_EXISTS by their POSIX cause.
+bool NameTaken(std::error_code error) { return error == std::errc::file_exists; }
 
 std::error_code WriteAll(std::intptr_t handle, const char* data, size_t size) {
   while (size > 0) {

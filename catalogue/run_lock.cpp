@@ -33,17 +33,15 @@ RunLock::RunLock(const std::string& cataloguePath) {
   HANDLE handle = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    throw FileError("lock", lockPath,
-                    std::error_code(static_cast<int>(GetLastError()), std::system_category()));
-  }
+  if (handle == INVALID_HANDLE_VALUE) throw FileError("lock", lockPath, LastSystemError());
   OVERLAPPED whole{};
   if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
-    const DWORD error = GetLastError();
+    const bool held = GetLastError() == ERROR_LOCK_VIOLATION;
+    // The cause in the same words as every other failed call ("Permission denied").
+    const std::error_code cause = LastSystemError();
     CloseHandle(handle);
-    if (error == ERROR_LOCK_VIOLATION) ThrowHeld(cataloguePath);
-    throw FileError("lock", lockPath,
-                    std::error_code(static_cast<int>(error), std::system_category()));
+    if (held) ThrowHeld(cataloguePath);
+    throw FileError("lock", lockPath, cause);
   }
   handle_ = handle;
 }

@@ -8,6 +8,7 @@
 // forward and one right. Heights count the game's height units, four to a tile's height.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -51,6 +52,18 @@ inline const TrackGeometry& GeometryOf(uint8_t id) { return kTrackGeometry[id]; 
 
 inline std::span<const TileOffset> TilesOf(const TrackGeometry& geometry) {
   return {kTrackTiles + geometry.firstTile, geometry.tileCount};
+}
+
+// One column of the geometry table as a table of its own, for the loops that read it for
+// every piece: a byte per id keeps all of it in a few cache lines.
+template <typename Column>
+std::array<uint8_t, 256> GeometryColumn(Column column) {
+  std::array<uint8_t, 256> table{};
+  for (int id = 0; id < 256; ++id) {
+    table[static_cast<size_t>(id)] =
+        static_cast<uint8_t>(column(GeometryOf(static_cast<uint8_t>(id))));
+  }
+  return table;
 }
 
 }  // namespace velodex

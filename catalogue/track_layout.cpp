@@ -7,15 +7,12 @@
 #include <array>
 #include <climits>
 
+#include "catalogue/layout_group.h"
 #include "catalogue/track_geometry.h"
 
 namespace velodex {
 namespace {
 
-// Where the list starts: after the 56-byte header of the original format, or the 196-byte
-// header of the expansion format. The decoded length decides, as it decides acceptance.
-constexpr int kShortListStart = 0x38;
-constexpr int kFullListStart = 0xC4;
 constexpr uint8_t kEndOfTrack = 0xFF;
 
 // A walk that spans more tiles than the largest park, or more height than any park allows,
@@ -31,7 +28,7 @@ struct Step {
 constexpr Step kSteps[4] = {{-1, 0}, {0, 1}, {1, 0}, {0, -1}};
 
 int ListStart(const DecodedDesign& design) {
-  return design.length == kShortDesignLength ? kShortListStart : kFullListStart;
+  return static_cast<int>(design.length == kShortDesignLength ? kShortListStart : kFullListStart);
 }
 
 struct Bounds {
@@ -89,32 +86,9 @@ const MoveTable& Moves() {
   return moves;
 }
 
-// One column of the geometry table as a table of its own, for the loops that read it for
-// every piece: a byte per id keeps all of it in a few cache lines.
-template <typename Column>
-std::array<uint8_t, 256> ColumnTable(Column column) {
-  std::array<uint8_t, 256> table{};
-  for (int id = 0; id < 256; ++id) {
-    table[static_cast<size_t>(id)] =
-        static_cast<uint8_t>(column(GeometryOf(static_cast<uint8_t>(id))));
-  }
-  return table;
-}
-
 const std::array<uint8_t, 256>& Turns() {
-  static const auto turns = ColumnTable([](const TrackGeometry& g) { return g.turn; });
+  static const auto turns = GeometryColumn([](const TrackGeometry& g) { return g.turn; });
   return turns;
-}
-
-const std::array<uint8_t, 256>& Mirrors() {
-  static const auto mirrors = ColumnTable([](const TrackGeometry& g) { return g.mirror; });
-  return mirrors;
-}
-
-const std::array<uint8_t, 256>& Stations() {
-  static const auto stations =
-      ColumnTable([](const TrackGeometry& g) { return (g.flags & kStationPiece) != 0; });
-  return stations;
 }
 
 void StoreBounds(TrackLayout& layout, const Bounds& bounds) {
@@ -126,12 +100,6 @@ void StoreBounds(TrackLayout& layout, const Bounds& bounds) {
 
 // Bounds that any first tile replaces.
 constexpr Bounds kNoBounds = {INT_MAX / 2, INT_MIN / 2, INT_MAX / 2, INT_MIN / 2};
-
-// The key the group compares of a piece: its id with the chain-lift and inverted bits.
-// Colours, station numbers and brake speeds do not make another layout.
-uint16_t PieceKey(uint8_t id, uint8_t qualifier) {
-  return static_cast<uint16_t>(id << 8 | (qualifier & (kChainLiftBit | kInvertedBit)));
-}
 
 // Walks the track list into layout's end state, bounds and heights. Each piece walked goes to
 // keep(index, piece): the whole layout keeps it, the facts alone only its key. Returns the
@@ -263,129 +231,6 @@ void WalkMaze(const DecodedDesign& design, TrackLayout& layout) {
   if (tiles > 0) StoreBounds(layout, bounds);
 }
 
-// The group's hash: FNV-1a's multiply over 64-bit words, each step folded by a shift so that
-// every bit of a word reaches the low bits. Plenty to keep a few hundred thousand layouts
-// apart; the words are put together the same way on every platform.
-class GroupHash {
- public:
-  void add(uint64_t word) {
-    value_ = (value_ ^ word) * 0x100000001B3ull;
-    value_ ^= value_ >> 29;
-  }
-  // The low 53 bits, never 0 (which stands for no group).
-  int64_t group() const {
-    const auto bits = static_cast<int64_t>(value_ & ((uint64_t{1} << 53) - 1));
-    return bits == 0 ? 1 : bits;
-  }
-
- private:
-  uint64_t value_ = 0xCBF29CE484222325ull;
-};
-
-// The start of the lexicographically least rotation of the n keys held twice over in
-// keys[0, 2n), in linear time (the two-candidate minimal rotation walk).
-size_t LeastRotation(const uint16_t* keys, size_t n) {
-  size_t i = 0;
-  size_t j = 1;
-  size_t k = 0;
-  while (i < n && j < n && k < n) {
-    const uint16_t a = keys[i + k];
-    const uint16_t b = keys[j + k];
-    if (a == b) {
-      ++k;
-      continue;
-    }
-    if (a > b) {
-      i += k + 1;
-    } else {
-      j += k + 1;
-    }
-    if (i == j) ++j;
-    k = 0;
-  }
-  return std::min(i, j);
-}
-
-// The group of a track from its n keys in list order.
-int64_t TrackGroup(const uint16_t* keys, size_t n, bool circuit, bool complete) {
-  const std::array<uint8_t, 256>& twins = Mirrors();
-  // The key k places after start, going round the circuit, of the track or of its mirror
-  // image (each piece replaced by its twin).
-  auto at = [&](bool mirrored, size_t start, size_t k) -> uint16_t {
-    const size_t i = start + k;
-    const uint16_t key = keys[i < n ? i : i - n];
-    return mirrored ? static_cast<uint16_t>(twins[key >> 8] << 8 | (key & 0xFF)) : key;
-  };
-  // True when one rotation reads before another.
-  auto before = [&](bool mirroredA, size_t a, bool mirroredB, size_t b) {
-    for (size_t k = 0; k < n; ++k) {
-      const uint16_t p = at(mirroredA, a, k);
-      const uint16_t q = at(mirroredB, b, k);
-      if (p != q) return p < q;
-    }
-    return false;
-  };
-  // A closed circuit is the same ride whichever piece its list begins with, so it is compared
-  // from a start that does not depend on the list: the least of the rotations that begin a
-  // station platform (mostly just one), or of all rotations when it has none. An open or
-  // damaged track is compared only as listed.
-  size_t plainStart = 0;
-  size_t mirrorStart = 0;
-  if (circuit) {
-    bool found = false;
-    const std::array<uint8_t, 256>& stations = Stations();
-    bool previous = stations[keys[n - 1] >> 8] != 0;
-    for (size_t i = 0; i < n; ++i) {
-      const bool station = stations[keys[i] >> 8] != 0;
-      const bool platformStart = station && !previous;
-      previous = station;
-      if (!platformStart) continue;
-      if (!found || before(false, i, false, plainStart)) plainStart = i;
-      if (!found || before(true, i, true, mirrorStart)) mirrorStart = i;
-      found = true;
-    }
-    if (!found) {
-      // Without a station, the least rotation of all, found on the keys written out twice.
-      static thread_local std::vector<uint16_t> twice;
-      twice.resize(2 * n);
-      for (bool mirrored : {false, true}) {
-        for (size_t i = 0; i < 2 * n; ++i) twice[i] = at(mirrored, 0, i % n);
-        (mirrored ? mirrorStart : plainStart) = LeastRotation(twice.data(), n);
-      }
-    }
-  }
-  // The track and its mirror image share the group of whichever reads smaller.
-  const bool mirrored = before(true, mirrorStart, false, plainStart);
-  const size_t start = mirrored ? mirrorStart : plainStart;
-  GroupHash hash;
-  hash.add(static_cast<uint64_t>(circuit ? 'C' : complete ? 'O' : 'D') << 32 | n);
-  for (size_t k = 0; k < n; k += 4) {
-    uint64_t word = 0;
-    for (size_t m = k; m < std::min(n, k + 4); ++m) word = word << 16 | at(mirrored, start, m);
-    hash.add(word);
-  }
-  return hash.group();
-}
-
-// The buffer of group keys, kept from layout to layout, as a scan groups one design after
-// another.
-std::vector<uint16_t>& KeyBuffer() {
-  static thread_local std::vector<uint16_t> keys;
-  return keys;
-}
-
-int64_t MazeGroup(const TrackLayout& layout) {
-  // Mazes group only with the very same maze: there is no table of mirrored walls.
-  GroupHash hash;
-  hash.add(static_cast<uint64_t>(layout.complete() ? 'M' : 'N') << 32 | layout.mazeEntries.size());
-  for (const MazeEntry& entry : layout.mazeEntries) {
-    hash.add(static_cast<uint64_t>(static_cast<uint8_t>(entry.x)) << 32 |
-             static_cast<uint64_t>(static_cast<uint8_t>(entry.y)) << 24 |
-             static_cast<uint64_t>(entry.walls) << 8 | entry.kind);
-  }
-  return hash.group();
-}
-
 }  // namespace
 
 bool TrackLayout::closed() const { return ClosedWalk(*this, pieces.size()); }
@@ -442,10 +287,10 @@ TrackLayout WalkTrackLayout(const DecodedDesign& design) {
 }
 
 int64_t LayoutGroup(const TrackLayout& layout) {
-  if (layout.maze) return layout.mazeEntries.empty() ? 0 : MazeGroup(layout);
+  if (layout.maze) return MazeGroup(layout.mazeEntries, layout.complete());
   const size_t n = layout.pieces.size();
   if (n == 0) return 0;
-  std::vector<uint16_t>& keys = KeyBuffer();
+  std::vector<uint16_t>& keys = GroupKeyBuffer();
   if (keys.size() < n) keys.resize(n);
   for (size_t i = 0; i < n; ++i)
     keys[i] = PieceKey(layout.pieces[i].id, layout.pieces[i].qualifier);
@@ -474,7 +319,7 @@ LayoutFacts WalkLayoutFacts(const DecodedDesign& design) {
     return LayoutFactsOf(layout);
   }
   // The buffer grows once to the longest list a track area holds, and is never cleared.
-  std::vector<uint16_t>& keys = KeyBuffer();
+  std::vector<uint16_t>& keys = GroupKeyBuffer();
   const size_t longest = static_cast<size_t>(kFullDesignLength) / 2;
   if (keys.size() < longest) keys.resize(longest);
   uint16_t* out = keys.data();

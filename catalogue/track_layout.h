@@ -9,6 +9,7 @@
 // and says why.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,12 @@ namespace velodex {
 
 // The ride type whose designs hold maze walls instead of track elements.
 inline constexpr uint8_t kMazeRideType = 20;
+
+// Where the track element list starts in the decoded body: after the 56-byte header of the
+// original format, or the 196-byte header of the expansion format (which keeps its track
+// colours there). The decoded length tells the formats apart, as it decides acceptance.
+inline constexpr size_t kShortListStart = 0x38;
+inline constexpr size_t kFullListStart = 0xC4;
 
 // Qualifier bits of a track element.
 inline constexpr uint8_t kChainLiftBit = 0x80;

@@ -3,54 +3,27 @@
 #include "report/catalogue_export.h"
 
 #include <algorithm>
-#include <array>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue_database.h"
 #include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/utf8_text.h"
 #include "report/page_framing.h"
 
 namespace velodex {
 namespace {
 
-// The columns of a row in the file: the catalogue's own (with the name on disk), then the
-// duplicate group.
-constexpr std::array<const char*, 32> kCatalogueColumns = {"File_Name",
-                                                           "Ride_Name",
-                                                           "Min_Wait_Time",
-                                                           "Max_Wait_Time",
-                                                           "Train_Color_Scheme",
-                                                           "Ride_Type",
-                                                           "Max_Speed",
-                                                           "Avg_Speed",
-                                                           "Ride_Length",
-                                                           "PosGs",
-                                                           "NegGs",
-                                                           "LatGs",
-                                                           "Invs",
-                                                           "Drops",
-                                                           "Max_Drop_Height",
-                                                           "Ex",
-                                                           "Int",
-                                                           "Na",
-                                                           "Author",
-                                                           "Alink",
-                                                           "zipfilename",
-                                                           "Rating",
-                                                           "Ride_Category",
-                                                           "Disk_Name",
-                                                           "Design_Digest",
-                                                           "Layout_Pieces",
-                                                           "Layout_Width",
-                                                           "Layout_Length",
-                                                           "Layout_Rise",
-                                                           "Layout_Dip",
-                                                           "Layout_Closed",
-                                                           "Layout_Group"};
+// The columns of a row in the file: the catalogue's own in table order (with the name on disk
+// and the layout facts), then the duplicate group.
+const std::vector<std::string>& CatalogueColumns() {
+  static const std::vector<std::string> columns = CatalogueDatabase::columnNames();
+  return columns;
+}
 constexpr const char* kGroupHeading = "Duplicate_Group";
 
 std::string CsvField(const std::string& text) {
@@ -65,20 +38,24 @@ std::string CsvField(const std::string& text) {
 
 std::string CsvHeader() {
   std::string header;
-  for (const char* column : kCatalogueColumns) header += std::string(column) + ',';
+  for (const std::string& column : CatalogueColumns()) header += column + ',';
   return header + kGroupHeading;
 }
 
-// JSON text must be UTF-8: a byte that starts no valid sequence is taken as the Latin-1
-// character it would be on the systems these names come from, so the name stays readable.
-std::string AsUtf8(const std::string& text) {
+// JSON text must be UTF-8. A text is first read as the system spells names (Utf8Text: the
+// ANSI code page on Windows, where every byte is then a character); a byte that still starts
+// no valid sequence is taken as the Latin-1 character it would be on the systems these names
+// come from, so the name stays readable.
+std::string AsUtf8(std::string_view bytes) {
+  std::string storage;
+  const std::string_view text = Utf8Text(bytes, storage);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     const size_t length = c < 0x80 ? 1 : ValidUtf8Length(text, i);
     if (length > 0) {
-      out.append(text, i, length);
+      out.append(text.substr(i, length));
       i += length;
     } else {
       out += static_cast<char>(0xC0 | (c >> 6));
@@ -170,20 +147,23 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
 
   std::vector<std::vector<FieldValue>> values;
   std::vector<std::string> digests;
+  const std::vector<std::string>& columns = CatalogueColumns();
   const size_t digestAt = static_cast<size_t>(
-      std::find_if(kCatalogueColumns.begin(), kCatalogueColumns.end(),
-                   [](const char* column) { return std::string_view(column) == "Design_Digest"; }) -
-      kCatalogueColumns.begin());
+      std::find(columns.begin(), columns.end(), "Design_Digest") - columns.begin());
   // Read once from the first row, where the set opened, without counting it first.
   for (; !rows.atEnd(); rows.moveNext()) {
     std::vector<FieldValue>& row = values.emplace_back();
-    for (const char* column : kCatalogueColumns) row.push_back(rows.field(column));
+    for (const std::string& column : columns) row.push_back(rows.field(column));
     digests.push_back(CellText(row[digestAt]));
   }
   const DuplicateGroups groups = GroupDuplicates(digests);
 
   std::string text;
   if (format == ExportFormat::kCsv) {
+    // CSV carries the texts as the pages do, byte for byte, with no mark of an encoding: on
+    // Windows that is the ANSI code page, the one a spreadsheet opened by a double click reads
+    // a CSV in (UTF-8 would need a byte-order mark there, which every script reading the file
+    // then trips over), so "Café" shows as the player's own system spells it.
     text = CsvHeader() + "\r\n";
     for (size_t k = 0; k < values.size(); ++k) {
       for (const FieldValue& value : values[k]) {
@@ -198,8 +178,8 @@ void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat form
     nlohmann::ordered_json all = nlohmann::ordered_json::array();
     for (size_t k = 0; k < values.size(); ++k) {
       nlohmann::ordered_json object;
-      for (size_t c = 0; c < kCatalogueColumns.size(); ++c) {
-        object[kCatalogueColumns[c]] = JsonValue(values[k][c]);
+      for (size_t c = 0; c < columns.size(); ++c) {
+        object[columns[c]] = JsonValue(values[k][c]);
       }
       object[kGroupHeading] = groups.groupOf[k];
       all.push_back(std::move(object));

@@ -28,7 +28,9 @@ std::string DataNumberText(const FieldValue& value);
 
 // Writes every row of rows (a set just opened, on its first row) to path in format. An existing
 // file is replaced only when it begins as such an export does; any other file is left alone and
-// Error names it. Throws Error when the file cannot be written or a column is missing.
+// Error names it. Throws Error when the file cannot be written or a column is missing. CSV
+// keeps texts byte for byte; JSON reads them as UTF-8 through Utf8Text (in the ANSI code page
+// on Windows).
 void ExportCatalogue(RecordSet& rows, const std::string& path, ExportFormat format);
 
 }  // namespace velodex

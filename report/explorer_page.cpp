@@ -14,6 +14,7 @@
 #include "catalogue/design_digest.h"
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
+#include "catalogue/utf8_text.h"
 #include "report/catalogue_export.h"
 #include "report/explorer_assets.h"
 #include "report/page_framing.h"
@@ -84,6 +85,14 @@ void RefuseForeignFile(const std::string& pagePath) {
   }
 }
 
+// A text from the catalogue in the page's UTF-8: read in the system's code page on Windows,
+// where names are in it (Utf8Text), so a link finds the file by its real name; a byte that is
+// still not UTF-8 is kept as AppendScriptJsonString says.
+void AppendText(std::string& out, std::string_view text) {
+  std::string storage;
+  AppendScriptJsonString(out, Utf8Text(text, storage));
+}
+
 }  // namespace
 
 void AppendScriptJsonString(std::string& out, std::string_view text) {
@@ -147,13 +156,13 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
     const char* separator = k == 0 ? "" : ",";
     const std::string fileName = CellText(rows.field(fileNameAt));
     names += separator;
-    AppendScriptJsonString(names, fileName);
+    AppendText(names, fileName);
     // Only names on disk that differ from the stored name are carried, by row number.
     const std::string diskName = CellText(rows.field(diskNameAt));
     if (!diskName.empty() && diskName != fileName) {
       if (!diskNames.empty()) diskNames += ',';
       diskNames += '[' + std::to_string(k) + ',';
-      AppendScriptJsonString(diskNames, diskName);
+      AppendText(diskNames, diskName);
       diskNames += ']';
     }
     types += separator;
@@ -175,33 +184,33 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
   const DuplicateGroups groups = GroupDuplicates(digests);
 
   std::string json = "{\"folder\":";
-  AppendScriptJsonString(json, options.folder());
+  AppendText(json, options.folder());
   json += ",\"sort\":[";
-  AppendScriptJsonString(json, options.sortField());
+  AppendText(json, options.sortField());
   json += options.sortDescending() ? ",1]" : ",0]";
   json += ",\"types\":[";
   for (const std::string& type : typeList.keys()) {
     if (json.back() != '[') json += ',';
-    AppendScriptJsonString(json, type);
+    AppendText(json, type);
   }
   json += "],\"authors\":[";
   for (const auto& [author, link] : authorList.keys()) {
     if (json.back() != '[') json += ',';
     json += '[';
-    AppendScriptJsonString(json, author);
+    AppendText(json, author);
     json += ',';
-    AppendScriptJsonString(json, link);
+    AppendText(json, link);
     json += ']';
   }
   json += "],\"archives\":[";
   for (const std::string& archive : archiveList.keys()) {
     if (json.back() != '[') json += ',';
-    AppendScriptJsonString(json, archive);
+    AppendText(json, archive);
   }
   json += "],\"groups\":" + std::to_string(groups.groups);
   if (!pictures.empty()) {
     json += ",\"pictures\":";
-    AppendScriptJsonString(json, pictures);
+    AppendText(json, pictures);
   }
   json += ",\"name\":[" + names + "],\"disk\":[" + diskNames + "],\"type\":[" + types + ']';
   for (size_t c = 0; c < kNumberColumns.size(); ++c) {

@@ -19,6 +19,7 @@ inline constexpr const char* kExplorerPageName = "explorer.htm";
 // Error names it. Throws Error when the page cannot be written or a column is missing.
 // pictures is the folder of the designs' pictures (PictureFileName) relative to the page's,
 // with "/" between its parts, or empty when the run drew none: the page then shows them.
+// Texts are read as UTF-8 through Utf8Text (in the ANSI code page on Windows).
 void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, RecordSet& rows,
                        const std::string& pictures = {});
 

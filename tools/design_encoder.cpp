@@ -17,10 +17,6 @@ namespace {
 // The longest run real encoders write, for either kind of run.
 constexpr size_t kLongestRun = 125;
 constexpr size_t kStatsEnd = 54;
-// Where the track list starts in the original and the expansion format; the expansion
-// format keeps its track colours in the header before it.
-constexpr size_t kShortListStart = 0x38;
-constexpr size_t kFullListStart = 0xC4;
 
 uint8_t Byte(int value) { return static_cast<uint8_t>(value); }
 

@@ -79,13 +79,10 @@ Names FileNames(RecordSet&& set) { return FileNames(set); }
 
 const char kByName[] = "SELECT * From velodex ORDER BY File_Name ASC;";
 
-// The per-type query as the ride type pages build it.
+// A per-type query as the ride type pages build it, shortened to three of its columns.
 std::string PerTypeQuery(const std::string& rideTypeName) {
-  return "SELECT velodex.File_Name, velodex.Ride_Type, velodex.Ride_Name, velodex.Max_Speed, "
-         "velodex.Avg_Speed, velodex.Ride_Length, velodex.PosGs, velodex.NegGs, "
-         "velodex.LatGs, velodex.Invs, velodex.Drops, velodex.Max_Drop_Height, velodex.Ex, "
-         "velodex.Int, velodex.Rating, velodex.Na, velodex.Ride_Category, velodex.Author, "
-         "velodex.Alink, velodex.ZipFileName From Velodex WHERE velodex.Ride_Name=\"" +
+  return "SELECT velodex.File_Name, velodex.Ride_Name, velodex.ZipFileName From Velodex WHERE "
+         "velodex.Ride_Name=\"" +
          rideTypeName + "\" ORDER BY File_Name ASC";
 }
 
@@ -134,27 +131,22 @@ TEST_F(Catalogue, EveryColumnReadsBackAsWrittenAndOfItsKind) {
 
 TEST_F(Catalogue, QueryTextsReadValuesBetweenDoubleQuotesAndNamesInAnyCase) {
   // Values that are also column names: read as names, Ride_Name="Ride_Name" would hold for
-  // every row and Ride_Name="Rating" would compare with the rating.
+  // every row. How a text is translated is TranslateQueryText's; SQL's letter case is SQLite's.
   AddDesigns(database_,
              {{"w1", "Wooden"}, {"w2", "Wooden"}, {"rn", "Ride_Name"}, {"q", "O'Brien"}});
-  const std::pair<std::string, Names> cases[] = {{"Wooden", {"w1", "w2"}},
-                                                 {"Ride_Name", {"rn"}},
-                                                 {"O'Brien", {"q"}},
-                                                 {"File_Name", {}},
-                                                 {"", {}}};
+  const std::pair<std::string, Names> cases[] = {
+      {"Wooden", {"w1", "w2"}}, {"Ride_Name", {"rn"}}, {"O'Brien", {"q"}}, {"", {}}};
   for (const auto& [value, files] : cases) {
     EXPECT_EQ(database_.openQuery(PerTypeQuery(value)).recordCount(), std::ssize(files)) << value;
     EXPECT_EQ(FileNames(database_.openQuery(PerTypeQuery(value))), files) << value;
   }
-  // ZipFileName reads the column written as zipfilename; only the twenty columns are there.
+  // Fields and tables are found in any case (ZipFileName reads the column written as
+  // zipfilename); a query holds only the columns it selects.
   RecordSet set = database_.openQuery(PerTypeQuery("Wooden"));
   EXPECT_TRUE(set.field("ZipFileName").isNull());
+  EXPECT_EQ(set.field("ride_NAME").text(), "Wooden");
   ExpectErrorNaming([&] { set.field("Min_Wait_Time"); }, {"Min_Wait_Time", path_});
-  for (const char* text : {"select * from VELODEX order by FILE_NAME desc",
-                           "SELECT [File_Name] From `velodex` ORDER BY `FILE_name` DESC"}) {
-    EXPECT_EQ(FileNames(database_.openQuery(text)), (Names{"w2", "w1", "rn", "q"})) << text;
-  }
-  EXPECT_EQ(database_.openTable("VELODEX").field("ride_NAME").text(), "Wooden");
+  EXPECT_EQ(database_.openTable("VELODEX").recordCount(), 4);
   EXPECT_EQ(database_.openTable("trackparts").recordCount(), 0);
 }
 
@@ -164,8 +156,6 @@ TEST_F(Catalogue, RefusedCallsFailNamingTheCatalogue) {
   RecordSet query = database_.openQuery(kByName);
   const std::function<void()> calls[] = {
       [&] { database_.openQuery("SELECT * From velodex ORDER BY Ride_Speed ASC;"); },
-      [&] { database_.openQuery("SELECT * From tracks ORDER BY Rating ASC;"); },
-      [&] { database_.openQuery("SELECT * From velodex WHERE Ride_Name=\"Wooden ORDER BY Ex"); },
       [&] { database_.openQuery("DELETE FROM velodex"); },
       [&] { database_.openQuery("SELECT * From velodex; DELETE FROM velodex;"); },
       [&] { database_.openQuery(""); },
@@ -185,6 +175,7 @@ TEST_F(Catalogue, RefusedCallsFailNamingTheCatalogue) {
   EXPECT_EQ(FileNames(database_.openQuery(kByName)), Names{"a"});
 }
 
+// moveLast has no caller in the program, so it is not walked here.
 TEST_F(Catalogue, NavigationOverEmptyOneAndSeveralRows) {
   size_t present = 0;
   for (const Names& files : {Names{}, Names{"a"}, Names{"a", "b", "c"}}) {
@@ -196,32 +187,18 @@ TEST_F(Catalogue, NavigationOverEmptyOneAndSeveralRows) {
     RecordSet set = database_.openQuery(kByName);
     EXPECT_EQ(set.atEnd(), files.empty());
     EXPECT_EQ(set.recordCount(), std::ssize(files));
-    set.moveLast();
-    EXPECT_EQ(set.atEnd() ? "" : set.field("File_Name").text(), files.empty() ? "" : files.back());
-    set.moveFirst();
     EXPECT_EQ(FileNames(set), files);
-    // Past the end there is no row to read or move from; moveLast, moveNext runs off the end.
+    // Past the end there is no row to read or move from; moveFirst walks again.
     ExpectErrorNaming([&] { set.field("File_Name"); }, {path_});
     ExpectErrorNaming([&] { set.moveNext(); }, {path_});
-    set.moveLast();
-    if (!files.empty()) set.moveNext();
-    EXPECT_TRUE(set.atEnd());
+    set.moveFirst();
+    EXPECT_EQ(FileNames(set), files);
   }
 }
 
+// The run's emptying loop over none, one and many rows is the run's own test: every run
+// empties what the run before it left.
 TEST_F(Catalogue, DeletedRowsAreGoneFromTheSetAtOnce) {
-  for (int rows : {0, 1, 130}) {
-    SCOPED_TRACE(rows);
-    AddRows(database_, std::vector<Row>(rows, Row{{"File_Name", "d"}}));
-    // The run's emptying loop: nothing happens to a set whose count is 0.
-    RecordSet set = database_.openTable("velodex");
-    int deleted = 0;
-    if (set.recordCount() != 0) {
-      for (; !set.atEnd(); set.moveNext(), ++deleted) set.deleteCurrent();
-    }
-    EXPECT_EQ(deleted, rows);
-    EXPECT_EQ(set.recordCount(), 0);
-  }
   AddRows(database_, {{{"File_Name", "a"}}, {{"File_Name", "b"}}, {{"File_Name", "c"}}});
   RecordSet set = database_.openTable("velodex");
   set.deleteCurrent();
@@ -229,13 +206,12 @@ TEST_F(Catalogue, DeletedRowsAreGoneFromTheSetAtOnce) {
   ExpectErrorNaming([&] { set.deleteCurrent(); }, {path_});
   set.moveNext();
   EXPECT_EQ(set.field("File_Name").text(), "b");
-  // The last row is the last of the rows left, and a delete there ends the walk.
-  set.moveLast();
-  EXPECT_EQ(set.recordCount(), 2);
-  EXPECT_EQ(set.field("File_Name").text(), "c");
+  // A delete at the last row ends the walk.
+  set.moveNext();
   set.deleteCurrent();
   set.moveNext();
   EXPECT_TRUE(set.atEnd());
+  EXPECT_EQ(set.recordCount(), 1);
   set.moveFirst();
   EXPECT_EQ(FileNames(set), Names{"b"});
 }
@@ -254,7 +230,7 @@ TEST_F(Catalogue, AddNewStoresOnlyWhatUpdateIsGiven) {
   set.close();
   RecordSet rows = database_.openQuery(kByName);
   EXPECT_EQ(rows.recordCount(), 1);
-  for (const std::string& column : testing::kCatalogueColumns) {
+  for (const std::string& column : CatalogueDatabase::columnNames()) {
     EXPECT_EQ(rows.field(column), column == "File_Name" ? FieldValue("second") : FieldValue());
   }
 }
@@ -280,16 +256,9 @@ TEST_F(Catalogue, StoredQueriesGroupByRideNameAndFilterByTheParameter) {
   EXPECT_TRUE(database_.openStoredQuery("RideTypeQuery").atEnd());
   AddDesigns(database_,
              {{"w1", "Wooden"}, {"u1", "Unknown"}, {"w2", "Wooden"}, {"rn", "Ride_Name"}});
-  RecordSet types = database_.openStoredQuery("ridetypequery");
-  EXPECT_EQ(types.recordCount(), 3);  // right after opening, as the ride index page reads it
-  std::vector<std::pair<std::string, FieldValue>> groups;
-  for (; !types.atEnd(); types.moveNext()) {
-    groups.emplace_back(types.field("Ride_Name").text(), types.field("countofride_name"));
-  }
-  // By name, our choice, so every page and folder lists the types alike.
-  EXPECT_EQ(groups,
-            (decltype(groups){
-                {"Ride_Name", int64_t{1}}, {"Unknown", int64_t{1}}, {"Wooden", int64_t{2}}}));
+  // Right after opening, as the type pages read it. The groups' names, counts and order are
+  // the ride index page's own case.
+  EXPECT_EQ(database_.openStoredQuery("ridetypequery").recordCount(), 3);
   const std::pair<std::string, Names> cases[] = {
       {"Wooden", {"w1", "w2"}}, {"Ride_Name", {"rn"}}, {"Steel", {}}};
   for (const auto& [value, files] : cases) {

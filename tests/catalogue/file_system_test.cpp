@@ -9,12 +9,10 @@
 #include <windows.h>
 #endif
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <tuple>
 
 #include "catalogue/catalogue_database.h"
 #include "catalogue/error.h"
@@ -48,19 +46,6 @@ TEST(MatchesPattern, MatchesWildcardsWithoutRegardToCase) {
   // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
-  }
-}
-
-TEST(ReplaceEnding, ReplacesTheLastThreeCharacters) {
-  const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"Loop.td4", "bad", "Loop.bad"},
-      {"LOOP.TD4", "td4", "LOOP.td4"},
-      {"x.td4", "tp4", "x.tp4"},
-      {"ab", "bad", "bad"},
-      {"", "td4", "td4"},
-  };
-  for (const auto& [name, ending, expected] : cases) {
-    EXPECT_EQ(ReplaceEnding(name, ending), expected) << name;
   }
 }
 

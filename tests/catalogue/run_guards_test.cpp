@@ -10,7 +10,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +73,8 @@ TEST(CheckRunOptions, RefusesWhatTheRunCouldNotCarryOut) {
       {true, "abc", "Ex", "1: rides per page 'abc' is not a whole number from 1 to 32767"},
       {true, "0", "Nope", "1: rides per page '0' is not a whole number from 1 to 32767"},
       {true, "32768", "Ex", "1: rides per page '32768' is not a whole number from 1 to 32767"},
+      {true, "99999999999", "Ex",
+       "1: rides per page '99999999999' is not a whole number from 1 to 32767"},
       {true, "-5", "Ex", "1: rides per page '-5' is not a whole number from 1 to 32767"},
       {true, "1e3", "Ex", "1: rides per page '1e3' is not a whole number from 1 to 32767"},
       {true, "12 x", "Ex", "1: rides per page '12 x' is not a whole number from 1 to 32767"},
@@ -87,7 +88,7 @@ TEST(CheckRunOptions, RefusesWhatTheRunCouldNotCarryOut) {
     options.separate = c.separate;
     options.ridesPerPageText = c.ridesPerPage;
     options.sortFieldText = c.sortField;
-    const auto problem = CheckRunOptions(options, testing::kCatalogueColumns);
+    const auto problem = CheckRunOptions(options, CatalogueDatabase::columnNames());
     const std::string shown =
         problem
             ? (problem->control == OptionControl::kRidesPerPage ? "1: " : "2: ") + problem->message

@@ -186,23 +186,13 @@ DecodedDesign DesignWith(std::initializer_list<std::pair<int, uint8_t>> bytes) {
 
 // The statistics as one list, floats bit for bit, so the sign of a zero counts.
 std::vector<uint32_t> Fields(const DesignStats& s) {
-  return {s.rideTypeCode,
-          s.trainColorScheme,
-          s.minWaitTime,
-          s.maxWaitTime,
-          Bits(s.maxSpeed),
-          Bits(s.avgSpeed),
-          Bits(s.rideLength),
-          Bits(s.posGs),
-          Bits(s.negGs),
-          Bits(s.latGs),
-          static_cast<uint32_t>(s.invs),
-          static_cast<uint32_t>(s.drops),
-          static_cast<uint32_t>(s.maxDropHeight),
-          Bits(s.ex),
-          Bits(s.intensity),
-          Bits(s.na),
+  // clang-format off
+  return {s.rideTypeCode, s.trainColorScheme, s.minWaitTime, s.maxWaitTime, Bits(s.maxSpeed),
+          Bits(s.avgSpeed), Bits(s.rideLength), Bits(s.posGs), Bits(s.negGs), Bits(s.latGs),
+          static_cast<uint32_t>(s.invs), static_cast<uint32_t>(s.drops),
+          static_cast<uint32_t>(s.maxDropHeight), Bits(s.ex), Bits(s.intensity), Bits(s.na),
           Bits(s.rating)};
+  // clang-format on
 }
 
 TEST(DecodeTrackDesign, RealDesignsDecode) {

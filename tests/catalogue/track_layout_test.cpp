@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "tests/support/test_support.h"
 #include "tools/design_encoder.h"
@@ -159,16 +158,6 @@ TEST(WalkTrackLayout, OriginalFormatListStartsAfterItsShorterHeader) {
   const LayoutFacts facts = LayoutFactsOf(LayoutOfTrack(c.track, kShortDesignLength));
   EXPECT_TRUE(facts.closed);
   EXPECT_EQ(facts.pieces, static_cast<int>(c.track.size()));
-}
-
-TEST(WalkTrackLayout, GeneratedSampleCircuitsClose) {
-  for (uint32_t seed = 1; seed <= 40; ++seed) {
-    SeededRandom random(seed);
-    const Elements track = MakeCircuit(random, 20 + seed * 40);
-    const LayoutFacts facts = LayoutFactsOf(LayoutOfTrack(track));
-    EXPECT_TRUE(facts.closed) << seed;
-    EXPECT_EQ(facts.pieces, static_cast<int>(track.size())) << seed;
-  }
 }
 
 TEST(LayoutGroup, PlantedTwinsShareAGroupAndOtherTracksDoNot) {

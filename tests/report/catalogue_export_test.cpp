@@ -24,15 +24,12 @@ constexpr const char* kHeader =
 class ExportCatalogueTest : public ::testing::Test {
  protected:
   ExportCatalogueTest() {
-    catalogue.add({{"File_Name", "Say \"hi\", all.td4"},
-                   {"Max_Speed", 101.25f},
-                   {"NegGs", -0.32f},
-                   {"Invs", 2},
-                   {"Ex", 6.5f},
-                   {"Rating", 6.5f - (5.2f + 3.1f)},
-                   {"Disk_Name", "Say \"hi\", all.TD4"},
-                   {"Design_Digest", "d1"},
+    // clang-format off
+    catalogue.add({{"File_Name", "Say \"hi\", all.td4"}, {"Max_Speed", 101.25f}, {"NegGs", -0.32f},
+                   {"Invs", 2}, {"Ex", 6.5f}, {"Rating", 6.5f - (5.2f + 3.1f)},
+                   {"Disk_Name", "Say \"hi\", all.TD4"}, {"Design_Digest", "d1"},
                    {"Layout_Width", 6}});
+    // clang-format on
     catalogue.add({{"File_Name", "Caf\xe9.td4"}, {"Ex", 1.0f}, {"Design_Digest", "d1"}});
   }
   void Export(const std::string& path, ExportFormat format) {

@@ -46,27 +46,18 @@ nlohmann::json PageData(const std::string& page) {
 
 TEST(WriteExplorerPage, CarriesEveryRowInTheRunsOrderWithGroupsOfEqualDigests) {
   TestCatalogue catalogue;
+  // clang-format off
   const testing::Row designs[] = {
-      {{"File_Name", "b.td4"},
-       {"Ride_Name", "Steel"},
-       {"Ex", 6.5f},
-       {"Ride_Length", 892.3885f},
+      {{"File_Name", "b.td4"}, {"Ride_Name", "Steel"}, {"Ex", 6.5f}, {"Ride_Length", 892.3885f},
        {"Design_Digest", "d1"}},
-      {{"File_Name", "a.td4"},
-       {"Ex", 7.0f},
-       {"Author", "Ann"},
-       {"Alink", "x@y"},
-       {"zipfilename", "P.zip"},
-       {"Design_Digest", "d1"}},
-      {{"File_Name", "c<.td4"},
-       {"Ride_Name", "Steel"},
-       {"Ex", 1.0f},
-       {"NegGs", -0.32f},
-       {"Disk_Name", "C<.TD4"},
-       {"Design_Digest", "d2"}},
+      {{"File_Name", "a.td4"}, {"Ex", 7.0f}, {"Author", "Ann"}, {"Alink", "x@y"},
+       {"zipfilename", "P.zip"}, {"Design_Digest", "d1"}},
+      {{"File_Name", "c<.td4"}, {"Ride_Name", "Steel"}, {"Ex", 1.0f}, {"NegGs", -0.32f},
+       {"Disk_Name", "C<.TD4"}, {"Design_Digest", "d2"}},
       {{"File_Name", "d.td4"}, {"Ex", 2.0f}, {"Design_Digest", "d3"}},
       {{"File_Name", "e.td4"}, {"Ex", 3.0f}, {"Design_Digest", "d3"}},
   };
+  // clang-format on
   for (const testing::Row& design : designs) catalogue.add(design);
   PlainRunOptions options;
   options.folderText = "/home/ann/designs";

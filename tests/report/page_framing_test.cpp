@@ -7,7 +7,6 @@
 
 #include <clocale>
 #include <csignal>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,9 +16,7 @@
 namespace velodex {
 namespace {
 
-using testing::kCreditLines;
 using testing::kZip;
-using testing::Lines;
 using testing::Options;
 
 // What write puts into a page whose name holds an older, longer page.
@@ -32,6 +29,7 @@ std::string PageText(const std::function<void(PageFile&)>& write) {
   return testing::ReadFile(folder / "page.htm");
 }
 
+// A page is an AtomicFile: a link planted at its name is replaced, not written through.
 TEST(PageFile, ReplacesWhatStandsAtItsNameAndEndsLinesWithCrLf) {
   EXPECT_EQ(PageText([](PageFile& page) {
               page.write("<TD>");
@@ -40,16 +38,6 @@ TEST(PageFile, ReplacesWhatStandsAtItsNameAndEndsLinesWithCrLf) {
               page.write("tail");
             }),
             "<TD></TD>\r\n\r\ntail");
-  // A link planted at the page's name is replaced; the file it points at stays as it was.
-  testing::TempFolder folder;
-  testing::WriteFile(folder / "outside.txt", "not ours");
-  if (!testing::MakeLink(folder / "outside.txt", folder / "page.htm")) return;  // no links here
-  PageFile page(folder / "page.htm");
-  page.writeLine("<html>");
-  page.close();
-  EXPECT_EQ(testing::ReadFile(folder / "outside.txt"), "not ours");
-  EXPECT_FALSE(std::filesystem::is_symlink(folder / "page.htm"));
-  EXPECT_EQ(testing::ReadFile(folder / "page.htm"), "<html>\r\n");
 }
 
 #ifndef _WIN32  // a file size limit is a POSIX resource limit
@@ -87,11 +75,8 @@ TEST(WritePageHead, WritesOneHeadingCellPerSwitchedOnColumn) {
     std::string title, titleOnPage, headingLine;
   };
   const std::vector<Case> cases = {
-      {Options({}), "Wooden", "Wooden", "</TR>"},
+      // Fewer columns are the pages' own cases.
       {Options({}), "", "", "</TR>"},
-      {Options({}, kZip), "W", "W", "<TD>Author</TD><TD>Zip File Name</TD></TR>"},
-      {Options({0, 2, 11}), "Roller Coaster Specifications", "Roller Coaster Specifications",
-       "<TD>Ride Name</TD><TD>Max Speed</TD><TD>Excitement</TD></TR>"},
       {Options({13}), "<b>&\"", "&lt;b&gt;&amp;&quot;", "<TD>Nausea</TD></TR>"},
       {Options({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, kZip), "S", "S",
        "<TD>Ride Name</TD><TD>Coaster Type</TD><TD>Max Speed</TD><TD>Avg Speed</TD>"
@@ -102,37 +87,6 @@ TEST(WritePageHead, WritesOneHeadingCellPerSwitchedOnColumn) {
     EXPECT_EQ(PageText([&](PageFile& page) { WritePageHead(page, c.options, c.title); }),
               testing::Head(c.titleOnPage, c.headingLine));
   }
-}
-
-TEST(WritePageFoot, WritesTheIndexLinkOnlyForOne) {
-  const std::string zipLink = Lines({"<a href=\"rideindex.htm\">Main Index</a>", "<P>"});
-  const std::string folderLink = Lines({"<a href=\"..\\rideindex.htm\">Main Index</a>", "<P>"});
-  const std::vector<std::tuple<int, int, std::string>> cases = {
-      {0, 0, ""},     {0, kZip, ""},      {2, 0, ""},
-      {-1, kZip, ""}, {1, 0, folderLink}, {1, kZip, zipLink}};
-  for (const auto& [withIndexLink, switches, link] : cases) {
-    EXPECT_EQ(PageText([&](PageFile& page) {
-                WritePageFoot(page, Options({}, switches), withIndexLink);
-              }),
-              "</table>\r\n" + link + kCreditLines)
-        << withIndexLink << " " << switches;
-  }
-}
-
-TEST(WriteLink, EscapesTextAndTargetAndContinuesAnOpenLine) {
-  EXPECT_EQ(PageText([](PageFile& page) {
-              WriteLink(page, "Main Index", "rideindex.htm");
-              WriteLink(page, "", "");
-              WriteLink(page, "a<b & c>", "x\"y.htm");
-              WriteMailLink(page, "Ann", "ann@example.org");
-              WriteMailLink(page, "", "\"@");
-              page.write("<TD>");
-              WriteLink(page, "z.zip", "z.zip");
-            }),
-            Lines({"<a href=\"rideindex.htm\">Main Index</a>", "<a href=\"\"></a>",
-                   "<a href=\"x&quot;y.htm\">a&lt;b &amp; c&gt;</a>",
-                   "<a href=\"mailto:ann@example.org\">Ann</a>", "<a href=\"mailto:&quot;@\"></a>",
-                   "<TD><a href=\"z.zip\">z.zip</a>"}));
 }
 
 TEST(IsSafeAuthorLink, AllowsOnlyWebAndMailSchemes) {

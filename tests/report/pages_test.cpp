@@ -198,21 +198,5 @@ TEST(WriteRideTypePages, FailuresNameTheirCauseAndAnEmptyCatalogueWritesNothing)
   }
 }
 
-TEST(WritePagedFoot, ChoosesTheLinksByThePagePosition) {
-  // firstRow, isLastPage, zip, links. The first-page test comes first, whatever isLastPage
-  // says, and only 1 marks the last page.
-  const std::vector<std::tuple<int, int, bool, std::string>> cases = {
-      {0, 0, false, "i>"},  {0, 1, false, "i>"},   {24, 1, false, "<i"},
-      {24, 0, true, "<i>"}, {12, 2, false, "<i>"},
-  };
-  for (const auto& [firstRow, isLastPage, zip, links] : cases) {
-    testing::TempFolder folder;
-    PageFile page(folder / "p.htm");
-    WritePagedFoot(page, Options({}, zip ? kZip : 0), "Wooden", firstRow, 12, isLastPage);
-    page.close();
-    EXPECT_EQ(testing::ReadFile(folder / "p.htm"), Foot(links, firstRow, 12, zip)) << firstRow;
-  }
-}
-
 }  // namespace
 }  // namespace velodex

@@ -24,11 +24,10 @@ struct TestCatalogue {
   // Adds loop.td4 of the type Wooden by Anonymous (link and archive "none"), changed by row;
   // Ride_Type follows Ride_Name unless row sets it. Other columns stay null.
   void add(const Row& row) {
-    Row full = {{"File_Name", "loop.td4"},
-                {"Ride_Name", "Wooden"},
-                {"Author", "Anonymous"},
-                {"Alink", "none"},
-                {"zipfilename", "none"}};
+    // clang-format off
+    Row full = {{"File_Name", "loop.td4"}, {"Ride_Name", "Wooden"}, {"Author", "Anonymous"},
+                {"Alink", "none"}, {"zipfilename", "none"}};
+    // clang-format on
     for (const auto& [name, value] : row) full[name] = value;
     full.try_emplace("Ride_Type", full["Ride_Name"]);
     RecordSet table = database.openTable("velodex");

@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 
 #include "catalogue/error.h"
 #include "catalogue/file_system.h"
@@ -95,17 +93,8 @@ std::string RealTracksFolder() {
 }
 
 namespace {
-int LabelNumber(ProgressLabel label) {
-  switch (label) {
-    case ProgressLabel::kCurrentItem:
-      return 1;
-    case ProgressLabel::kCount:
-      return 2;
-    case ProgressLabel::kStatus:
-      return 3;
-  }
-  return 0;
-}
+// Label1, Label2, Label3 in the order the labels are declared.
+int LabelNumber(ProgressLabel label) { return static_cast<int>(label) + 1; }
 }  // namespace
 
 void RecordingProgress::setText(ProgressLabel label, const std::string& text) {
@@ -135,39 +124,6 @@ std::optional<std::string> ScriptedPrompts::askText(const std::string& prompt) {
   return answer;
 }
 
-ReplaceAnswer ScriptedPrompts::askYesNoCancel(const std::string& text, const std::string& title) {
-  questions.push_back(text + " | " + title);
-  if (replaceAnswers.empty()) return ReplaceAnswer::kCancel;
-  ReplaceAnswer answer = replaceAnswers.front();
-  replaceAnswers.erase(replaceAnswers.begin());
-  return answer;
-}
-
-const std::vector<std::string> kCatalogueColumns = {"File_Name",
-                                                    "Ride_Name",
-                                                    "Min_Wait_Time",
-                                                    "Max_Wait_Time",
-                                                    "Train_Color_Scheme",
-                                                    "Ride_Type",
-                                                    "Max_Speed",
-                                                    "Avg_Speed",
-                                                    "Ride_Length",
-                                                    "PosGs",
-                                                    "NegGs",
-                                                    "LatGs",
-                                                    "Invs",
-                                                    "Drops",
-                                                    "Max_Drop_Height",
-                                                    "Ex",
-                                                    "Int",
-                                                    "Na",
-                                                    "Author",
-                                                    "Alink",
-                                                    "zipfilename",
-                                                    "Rating",
-                                                    "Ride_Category",
-                                                    "Disk_Name"};
-
 RunHarness::RunHarness()
     : designs(temp / "designs"),
       databaseFolder(temp / "db"),
@@ -196,7 +152,8 @@ std::vector<std::map<std::string, FieldValue>> RunHarness::catalogueRows(
   std::vector<std::map<std::string, FieldValue>> result;
   for (; !rows.atEnd(); rows.moveNext()) {
     auto& row = result.emplace_back();
-    for (const std::string& column : kCatalogueColumns) row[column] = rows.field(column);
+    for (const std::string& column : CatalogueDatabase::columnNames())
+      row[column] = rows.field(column);
   }
   return result;
 }

@@ -2,6 +2,8 @@
 // helpers, and recording fakes of the front end's interfaces.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <optional>
@@ -70,22 +72,24 @@ class RecordingProgress final : public ProgressDisplay {
   std::map<ProgressLabel, std::string> texts_;
 };
 
-// Records messages and answers questions from queues set up by the test.
+// Records messages and answers the password question from a queue set up by the test. The
+// run asks no yes/no question.
 class ScriptedPrompts final : public Prompts {
  public:
   void message(const std::string& text, MessageIcon icon) override;
   std::optional<std::string> askText(const std::string& prompt) override;
-  ReplaceAnswer askYesNoCancel(const std::string& text, const std::string& title) override;
+  ReplaceAnswer askYesNoCancel(const std::string&, const std::string&) override {
+    ADD_FAILURE() << "the run asked a yes/no question";
+    return ReplaceAnswer::kCancel;
+  }
 
   struct Message {
     std::string text;
     MessageIcon icon;
   };
   std::vector<Message> messages;
-  std::vector<std::string> textPrompts;  // prompts asked through askText
-  std::vector<std::string> questions;    // "text | title" asked through askYesNoCancel
+  std::vector<std::string> textPrompts;                 // prompts asked through askText
   std::vector<std::optional<std::string>> textAnswers;  // consumed front first
-  std::vector<ReplaceAnswer> replaceAnswers;            // consumed front first
   std::string askTextFailure;  // when set, askText throws Error with this text
 };
 
@@ -130,8 +134,5 @@ class RunHarness {
   // Built last, over the members above.
   RunContext context;
 };
-
-// The column names of the catalogue table, in table order.
-extern const std::vector<std::string> kCatalogueColumns;
 
 }  // namespace velodex::testing

@@ -18,20 +18,16 @@ class LayoutPreviewTest : public QObject {
 
  private slots:
   void selectingADesignDrawsItsLayout_data() {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("facts");
-    QTest::addColumn<bool>("drawn");
     // A station and four 5-tile right turns round three straights (worked out by hand).
-    QTest::newRow("circuit") << "Oval.td4"
-                             << "6 by 9 tiles, 10 pieces, rise 0, dip 0, closed circuit" << true;
-    QTest::newRow("not a design") << "Broken.td4"
-                                  << "Not a track design that can be read" << false;
+    Table({"file", "facts", "drawn"},
+          {{"circuit", "Oval.td4", "6 by 9 tiles, 10 pieces, rise 0, dip 0, closed circuit", "yes"},
+           {"not a design", "Broken.td4", "Not a track design that can be read", ""}});
   }
 
   void selectingADesignDrawsItsLayout() {
     QFETCH(QString, file);
     QFETCH(QString, facts);
-    QFETCH(bool, drawn);
+    QFETCH(QString, drawn);
     WizardBench bench;
     DesignParams oval;
     oval.track =
@@ -57,7 +53,7 @@ class LayoutPreviewTest : public QObject {
         red = picture.pixelColor(x, y) == QColor(0xdd, 0x33, 0x33);
       }
     }
-    QCOMPARE(red, drawn);
+    QCOMPARE(red, !drawn.isEmpty());
   }
 };
 

@@ -1,6 +1,7 @@
-// The wizard's real message boxes and input box: the application's title, the icon asked
-// for, the texts as given, and the user's answers mapped back to the core's values. Each
-// test answers the modal box from a timer while it is open.
+// The wizard's real message box and input box: the application's title, the icon asked for,
+// the texts as given, and the typed answer. Each test answers the modal box from a timer
+// while it is open. (The yes/no question has no caller: archives are extracted over
+// existing files without asking.)
 #include "ui/message_prompts.h"
 
 #include <QAbstractButton>
@@ -61,36 +62,6 @@ class MessagePromptsTest : public QObject {
     QCOMPARE(text, QString("No Ride files found"));
     QCOMPARE(shownIcon, expected);
     QCOMPARE(buttons, int(QMessageBox::Ok));
-  }
-
-  void askYesNoCancelMapsEachButton_data() {
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("answer");
-    QTest::newRow("yes") << int(QMessageBox::Yes) << int(ReplaceAnswer::kYes);
-    QTest::newRow("no") << int(QMessageBox::No) << int(ReplaceAnswer::kNo);
-    QTest::newRow("cancel") << int(QMessageBox::Cancel) << int(ReplaceAnswer::kCancel);
-  }
-
-  void askYesNoCancelMapsEachButton() {
-    QFETCH(int, button);
-    QFETCH(int, answer);
-    QString title, text;
-    int shownIcon = -1;
-    WhenModalShown([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      QVERIFY(box != nullptr);
-      title = box->windowTitle();
-      text = box->text();
-      shownIcon = int(box->icon());
-      box->button(static_cast<QMessageBox::StandardButton>(button))->click();
-    });
-    MessageBoxPrompts prompts;
-    const ReplaceAnswer got =
-        prompts.askYesNoCancel("Overwrite Loop.td4?", "VBUnZip32 - File Already Exists!");
-    QCOMPARE(int(got), answer);
-    QCOMPARE(title, QString("VBUnZip32 - File Already Exists!"));
-    QCOMPARE(text, QString("Overwrite Loop.td4?"));
-    QCOMPARE(shownIcon, int(QMessageBox::Warning));
   }
 
   void askTextGivesTheTypedPasswordOrNothingOnCancel() {

@@ -142,16 +142,12 @@ class SettingsStoreTest : public QObject {
   }
 
   void storedZipFilesDisablesTheExcludedBoxes_data() {
-    QTest::addColumn<QString>("storedCopy");
-    QTest::addColumn<bool>("copyChecked");
-    QTest::newRow("copy stored off") << "0" << false;
     // The copy box's own value is read after the toggle has run, and is set as stored.
-    QTest::newRow("copy stored on") << "1" << true;
+    Table({"storedCopy"}, {{"copy stored off", "0"}, {"copy stored on", "1"}});
   }
 
   void storedZipFilesDisablesTheExcludedBoxes() {
     QFETCH(QString, storedCopy);
-    QFETCH(bool, copyChecked);
     WizardBench bench;
     Store(bench.settings(), "Use Zip Files", "1");
     Store(bench.settings(), "Track Names as Hyperlinks", "1");
@@ -162,21 +158,20 @@ class SettingsStoreTest : public QObject {
     QVERIFY(!step3.TrackNamesAsHyperlinks->isEnabled());
     QVERIFY(!step3.TrackNamesAsHyperlinks->isChecked());
     QVERIFY(!step3.Copy_Tracks_To_Subdirectory->isEnabled());
-    QCOMPARE(step3.Copy_Tracks_To_Subdirectory->isChecked(), copyChecked);
+    QCOMPARE(step3.Copy_Tracks_To_Subdirectory->isChecked(), storedCopy == "1");
   }
 
   void storedPathIsUsedOnlyWhenItIsAFolder_data() {
-    QTest::addColumn<QString>("which");
-    QTest::addColumn<bool>("kept");
-    QTest::newRow("existing folder") << "designs" << true;
-    QTest::newRow("deleted folder") << "gone" << false;
-    QTest::newRow("a file") << "file" << false;
-    QTest::newRow("empty text") << "" << false;
+    // Only an existing folder is kept.
+    Table({"which"}, {{"existing folder", "designs"},
+                      {"deleted folder", "gone"},
+                      {"a file", "file"},
+                      {"empty text", ""}});
   }
 
   void storedPathIsUsedOnlyWhenItIsAFolder() {
     QFETCH(QString, which);
-    QFETCH(bool, kept);
+    const bool kept = which == "designs";
     WizardBench bench;
     QString path;
     if (which == "designs") path = bench.designs();

@@ -18,7 +18,7 @@
 
 namespace velodex::testing {
 
-// Records every message and answers questions as told; never shows a window.
+// Records every message and declines every question; never shows a window.
 class RecordingPrompts final : public Prompts {
  public:
   struct Message {
@@ -29,18 +29,12 @@ class RecordingPrompts final : public Prompts {
   void message(const std::string& text, MessageIcon icon) override {
     messages.push_back({text, icon});
   }
-  std::optional<std::string> askText(const std::string& prompt) override {
-    textPrompts.push_back(prompt);
-    return std::nullopt;
-  }
-  ReplaceAnswer askYesNoCancel(const std::string& text, const std::string&) override {
-    questions.push_back(text);
-    return ReplaceAnswer::kYes;
+  std::optional<std::string> askText(const std::string&) override { return std::nullopt; }
+  ReplaceAnswer askYesNoCancel(const std::string&, const std::string&) override {
+    return ReplaceAnswer::kCancel;
   }
 
   std::vector<Message> messages;
-  std::vector<std::string> textPrompts;
-  std::vector<std::string> questions;
 };
 
 // Answers the folder dialog as told and records the pages it was asked to open.

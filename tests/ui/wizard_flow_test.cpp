@@ -44,27 +44,6 @@ class WizardFlowTest : public QObject {
  private slots:
   void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-  void movesShowOneWindowAtATime_data() {
-    QTest::addColumn<QStringList>("moves");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("after start") << QStringList{} << "Form1";
-    QTest::newRow("next from step 1") << QStringList{"next1"} << "Form2";
-    QTest::newRow("next from step 2") << QStringList{"next1", "next2"} << "Form3";
-    QTest::newRow("previous from step 2") << QStringList{"next1", "prev2"} << "Form1";
-    QTest::newRow("previous from step 3") << QStringList{"next1", "next2", "prev3"} << "Form2";
-    QTest::newRow("back to the start and on again")
-        << QStringList{"next1", "next2", "prev3", "prev2", "next1", "next2"} << "Form3";
-  }
-
-  void movesShowOneWindowAtATime() {
-    QFETCH(QStringList, moves);
-    QFETCH(QString, shown);
-    WizardBench bench;
-    Wizard& wizard = bench.load();
-    for (const QString& move : moves) Move(wizard, move);
-    QCOMPARE(ShownWindows(wizard), QStringList{shown});
-  }
-
   void windowsStartAsLoaded() {
     WizardBench bench;
     Wizard& wizard = bench.load();
@@ -78,9 +57,10 @@ class WizardFlowTest : public QObject {
     QVERIFY(!wizard.progressWindow().CmdQuit->isVisibleTo(&wizard.progressWindow()));
   }
 
-  void choicesSurviveEveryMove() {
+  void movesShowOneWindowAtATimeAndKeepEveryChoice() {
     WizardBench bench;
     Wizard& wizard = bench.load();
+    QCOMPARE(ShownWindows(wizard), QStringList{"Form1"});
     wizard.step1().Dir1->setPath(bench.designs());
     wizard.step1().Text1->setText("25");
     Move(wizard, "next1");
@@ -90,8 +70,13 @@ class WizardFlowTest : public QObject {
     wizard.step3().SortBy->setEditText("Ex");
     ClickBox(wizard.step3().SortAsc);
     ClickBox(wizard.step3().Separate_By_Ride_Type);
-    for (const char* move : {"prev3", "prev2", "next1", "next2", "prev3", "next2"}) {
+    // Back to the start and on again, each move showing the one window it leads to.
+    const std::pair<const char*, const char*> moves[] = {{"prev3", "Form2"}, {"prev2", "Form1"},
+                                                         {"next1", "Form2"}, {"next2", "Form3"},
+                                                         {"prev3", "Form2"}, {"next2", "Form3"}};
+    for (const auto& [move, shown] : moves) {
       Move(wizard, move);
+      QCOMPARE(ShownWindows(wizard), QStringList{shown});
     }
 
     QCOMPARE(QString::fromStdString(wizard.folder()), QDir::toNativeSeparators(bench.designs()));
@@ -145,29 +130,21 @@ class WizardFlowTest : public QObject {
   }
 
   void finishChecksForDesigns_data() {
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("icon");
-    QTest::addColumn<QString>("shown");
-    const int information = static_cast<int>(MessageIcon::kInformation);
-    QTest::newRow("empty folder") << QStringList{} << "No tracks found" << information << "Form1";
-    QTest::newRow("archives only, zip files unchecked")
-        << QStringList{"pack.zip"} << "No tracks found" << information << "Form1";
-    QTest::newRow("a design") << QStringList{"Loop.td4"} << QString() << 0 << "form5";
+    Table({"file", "message", "shown"},
+          {{"empty folder", "", "No tracks found", "Form1"},
+           {"archives only, zip files unchecked", "pack.zip", "No tracks found", "Form1"},
+           {"a design", "Loop.td4", "", "form5"}});
   }
 
   void finishChecksForDesigns() {
-    QFETCH(QStringList, files);
+    QFETCH(QString, file);
     QFETCH(QString, message);
-    QFETCH(int, icon);
     QFETCH(QString, shown);
     WizardBench bench;
-    for (const QString& name : files) {
-      if (name.endsWith(".td4")) {
-        WriteDesign(bench.designs(), name, 0, 50);
-      } else {
-        QFile(bench.designs() + "/" + name).open(QIODevice::WriteOnly);
-      }
+    if (file.endsWith(".td4")) {
+      WriteDesign(bench.designs(), file, 0, 50);
+    } else if (!file.isEmpty()) {
+      QFile(bench.designs() + "/" + file).open(QIODevice::WriteOnly);
     }
     Wizard& wizard = bench.load();
     wizard.step1().Dir1->setPath(bench.designs());
@@ -179,55 +156,43 @@ class WizardFlowTest : public QObject {
     } else {
       QCOMPARE(bench.prompts.messages.size(), size_t{1});
       QCOMPARE(QString::fromStdString(bench.prompts.messages[0].text), message);
-      QCOMPARE(static_cast<int>(bench.prompts.messages[0].icon), icon);
+      QCOMPARE(bench.prompts.messages[0].icon, MessageIcon::kInformation);
     }
     QCOMPARE(ShownWindows(wizard), QStringList{shown});
   }
 
   void zipFilesToggleFlipsTheOtherBoxes_data() {
-    QTest::addColumn<bool>("hyperlinksOn");
-    QTest::addColumn<bool>("copyOn");
-    QTest::addColumn<bool>("hyperlinksDisabledFirst");
-    QTest::addColumn<int>("clicks");
-    QTest::addColumn<bool>("hyperlinksEnabled");
-    QTest::addColumn<bool>("hyperlinksChecked");
-    QTest::addColumn<bool>("copyEnabled");
-    QTest::addColumn<bool>("copyChecked");
-    QTest::addColumn<int>("optionCode");
-    QTest::newRow("checking disables and unchecks both")
-        << true << true << false << 1 << false << false << false << false << 8;
-    QTest::newRow("unchecking enables both, still unchecked")
-        << true << true << false << 2 << true << false << true << false << 0;
-    QTest::newRow("a third click disables them again")
-        << false << false << false << 3 << false << false << false << false << 8;
-    QTest::newRow("hyperlinks alone: the code loses its 16")
-        << true << false << false << 1 << false << false << false << false << 8;
-    // A flip of each box's own state, not a follow of the zip box: a box already disabled is
-    // enabled by the click that checks "Use Zip Files".
-    QTest::newRow("flip, not follow")
-        << false << false << true << 1 << true << false << false << false << 8;
+    // after: the hyperlink box, the copy box ("checked", "unchecked", or "disabled" and
+    // unchecked), then the option code.
+    Table(
+        {"before", "clicks", "after"},
+        {{"checking disables and unchecks both", "both checked", "1", "disabled disabled 8"},
+         {"unchecking enables both, still unchecked", "both checked", "2", "unchecked unchecked 0"},
+         // A flip of each box's own state, not a follow of the zip box: a box already
+         // disabled is enabled by the click that checks "Use Zip Files".
+         {"flip, not follow", "hyperlinks disabled", "1", "unchecked disabled 8"}});
   }
 
   void zipFilesToggleFlipsTheOtherBoxes() {
-    QFETCH(bool, hyperlinksOn);
-    QFETCH(bool, copyOn);
-    QFETCH(bool, hyperlinksDisabledFirst);
-    QFETCH(int, clicks);
+    QFETCH(QString, before);
+    QFETCH(QString, clicks);
     WizardBench bench;
     Wizard& wizard = bench.load();
     GoToStep3(wizard);
     Form3& step3 = wizard.step3();
-    if (hyperlinksOn) ClickBox(step3.TrackNamesAsHyperlinks);
-    if (copyOn) ClickBox(step3.Copy_Tracks_To_Subdirectory);
-    QCOMPARE(step3.TrackNamesAsHyperlinks->isChecked(), hyperlinksOn);
-    if (hyperlinksDisabledFirst) step3.TrackNamesAsHyperlinks->setEnabled(false);
-    for (int i = 0; i < clicks; ++i) ClickBox(step3.Use_Zip_Files);
-
-    QTEST(step3.TrackNamesAsHyperlinks->isEnabled(), "hyperlinksEnabled");
-    QTEST(step3.TrackNamesAsHyperlinks->isChecked(), "hyperlinksChecked");
-    QTEST(step3.Copy_Tracks_To_Subdirectory->isEnabled(), "copyEnabled");
-    QTEST(step3.Copy_Tracks_To_Subdirectory->isChecked(), "copyChecked");
-    QTEST(static_cast<int>(OptionCode(wizard)), "optionCode");
+    if (before == "both checked") {
+      ClickBox(step3.TrackNamesAsHyperlinks);
+      ClickBox(step3.Copy_Tracks_To_Subdirectory);
+    }
+    if (before == "hyperlinks disabled") step3.TrackNamesAsHyperlinks->setEnabled(false);
+    for (int i = 0; i < clicks.toInt(); ++i) ClickBox(step3.Use_Zip_Files);
+    const auto state = [](const QAbstractButton* box) -> QString {
+      if (!box->isEnabled()) return box->isChecked() ? "disabled-checked" : "disabled";
+      return box->isChecked() ? "checked" : "unchecked";
+    };
+    QTEST(state(step3.TrackNamesAsHyperlinks) + " " + state(step3.Copy_Tracks_To_Subdirectory) +
+              " " + QString::number(OptionCode(wizard)),
+          "after");
   }
 
   void aboutBoxShowsTheProgramAndCloses() {
