@@ -9,7 +9,10 @@
 // came before it. Prints the median of each and the ratios to the floors, then where the
 // runs spend their time. The code 0 run is also timed with the explorer page on (its cost
 // over code 0, and the page's bytes per design); with --browser-designs the page of a larger
-// collection is opened in headless Chromium by bench/explorer_browser_bench.js.
+// collection is opened in headless Chromium by bench/explorer_browser_bench.js. With
+// --baseline-cli another build's velodex-cli (an earlier commit, say) is timed against this
+// one instead: code 0 runs of both, interleaved, on one collection.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -118,7 +121,9 @@ struct Setup {
   std::string emptyCatalogue;
   std::string scratch;
   std::string browserBench;
-  bool pictures = false;  // the browser's page also with every design's picture
+  bool pictures = false;      // the browser's page also with every design's picture
+  std::string baselineCli{};  // with --baseline-cli: the build this one is compared with
+  int browserRounds = 2;      // with --pictures: turns of the pages with and without them
 };
 
 // One configuration of velodex-cli runs over one collection with its own catalogue.
@@ -300,6 +305,15 @@ bool TimeRuns(const Setup& setup, int designs, int rounds, bool judge) {
   return ratio0 <= kTargetRatio && ratio22 <= kTargetRatio;
 }
 
+// The machine's load over the last minute, for the record of a shared machine.
+std::string LoadAverage() {
+  double load[3] = {0, 0, 0};
+  if (getloadavg(load, 3) != 3) return "unknown";
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+  return text;
+}
+
 // Writes the explorer page of a collection of designs and opens it in headless Chromium
 // through the browser benchmark, which prints its own figures.
 void MeasureBrowser(const Setup& setup, int designs) {
@@ -315,25 +329,97 @@ void MeasureBrowser(const Setup& setup, int designs) {
   if (setup.pictures) {
     uintmax_t bytes = 0;
     uintmax_t largest = 0;
+    uintmax_t allocated = 0;  // what the file system gives them, whole blocks
     for (const auto& entry : fs::directory_iterator(pictures)) {
       bytes += entry.file_size();
       largest = std::max(largest, entry.file_size());
+      struct stat status;
+      if (::stat(entry.path().c_str(), &status) == 0) {
+        allocated += static_cast<uintmax_t>(status.st_blocks) * 512;
+      }
     }
     std::printf(
-        "\nthe run with its pictures: %.1f s; pictures %.1f bytes per design, the largest %ju\n",
-        seconds, static_cast<double>(bytes) / designs, largest);
+        "\nthe run with its pictures: %.1f s; pictures %.1f bytes per design, the largest %ju; "
+        "%.1f bytes per design allocated on disk\n",
+        seconds, static_cast<double>(bytes) / designs, largest,
+        static_cast<double>(allocated) / designs);
   }
   std::printf("\nexplorer page of %d designs: %.1f MiB, %.1f bytes per design\n", designs,
               static_cast<double>(fs::file_size(page)) / (1024.0 * 1024.0),
               static_cast<double>(fs::file_size(page)) / designs);
   std::fflush(stdout);
-  const ChildResult r = RunChild({"node", setup.browserBench, page}, JoinPath(root, "browser.txt"),
-                                 JoinPath(root, "browser-err.txt"));
-  std::ifstream out(JoinPath(root, "browser.txt"));
-  std::printf("%s", std::string(std::istreambuf_iterator<char>(out), {}).c_str());
-  if (r.exitStatus != 0)
-    throw Error("the browser benchmark failed: " + LastLine(JoinPath(root, "browser-err.txt")));
+  const auto timePage = [&](const std::string& file, const char* name) {
+    std::printf("\n%s (load average %s):\n", name, LoadAverage().c_str());
+    std::fflush(stdout);
+    const ChildResult r =
+        RunChild({"node", setup.browserBench, file}, JoinPath(root, "browser.txt"),
+                 JoinPath(root, "browser-err.txt"));
+    std::ifstream out(JoinPath(root, "browser.txt"));
+    std::printf("%s", std::string(std::istreambuf_iterator<char>(out), {}).c_str());
+    std::fflush(stdout);
+    if (r.exitStatus != 0)
+      throw Error("the browser benchmark failed: " + LastLine(JoinPath(root, "browser-err.txt")));
+  };
+  if (!setup.pictures) {
+    timePage(page, "the page");
+  } else {
+    // The same page without its pictures, written by a run without --pictures beside it, and
+    // the two timed in turn, so that what the pictures cost stands out from the machine's load.
+    const std::string withPictures = JoinPath(collection.folder, "explorer-pictures.htm");
+    fs::rename(page, withPictures);
+    CliRun(large, collection, "explorer", false, true).run();
+    for (int round = 0; round < setup.browserRounds; ++round) {
+      timePage(withPictures, "the page with its pictures");
+      timePage(page, "the same page without pictures");
+    }
+  }
   fs::remove_all(root);
+}
+
+// Code 0 runs of this build and of a baseline build (each from its own empty catalogue, as
+// its schema may differ) on one collection, in pairs whose order alternates, so a load that
+// comes and goes weighs on both alike. Prints the medians and the median of the pairs'
+// ratios.
+void CompareWithBaseline(const Setup& setup, int designs, int pairs) {
+  auto start = std::chrono::steady_clock::now();
+  const Collection collection = WriteCollection(JoinPath(setup.scratch, "designs"), designs);
+  PrintCollection(collection, Seconds(start));
+  const std::string baselineCatalogue = JoinPath(
+      JoinPath(fs::path(setup.baselineCli).parent_path().string(), "share"), "velodex.mdb");
+  const Setup baselineSetup{setup.baselineCli, baselineCatalogue, setup.scratch, {}};
+  const CliRun current(setup, collection, "current", false);
+  const CliRun baseline(baselineSetup, collection, "baseline", false);
+  ReadFloor(collection);
+  current.run();
+  baseline.run();
+  std::printf("load average before: %s\n", LoadAverage().c_str());
+  std::fflush(stdout);
+  Series ours{"this build", {}}, theirs{"baseline", {}};
+  std::vector<double> ratios;
+  for (int pair = 0; pair < pairs; ++pair) {
+    double seconds[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+      const bool baselineTurn = (pair + k) % 2 == 0;
+      sync();
+      const ChildResult r = (baselineTurn ? baseline : current).run();
+      (baselineTurn ? theirs : ours).add(r);
+      seconds[baselineTurn ? 1 : 0] = r.seconds;
+    }
+    ratios.push_back(seconds[0] / seconds[1]);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  std::printf("load average after:  %s\n", LoadAverage().c_str());
+  std::printf("\ncode 0 at %d designs, %d pairs of runs, order alternating, warm cache\n", designs,
+              pairs);
+  std::printf("%-12s %10s %10s %10s %14s\n", "", "median s", "min s", "max s", "peak RSS MiB");
+  for (const Series* s : {&theirs, &ours}) {
+    std::printf("%-12s %10.3f %10.3f %10.3f %14.1f\n", s->name, s->median(), s->min(), s->max(),
+                static_cast<double>(s->maxRssKiB) / 1024.0);
+  }
+  std::printf(
+      "this build over the baseline: %+.1f%% (median of the pairs' ratios), %+.1f%% (ratio of "
+      "the medians)\n",
+      100 * (ratios[ratios.size() / 2] - 1), 100 * (ours.median() / theirs.median() - 1));
 }
 
 // Peak memory of one run of each code at a larger collection, each after a filling run.
@@ -402,7 +488,18 @@ int main(int argc, char** argv) {
   app.add_option("--browser-bench", setup.browserBench, "The browser benchmark script")
       ->capture_default_str();
   app.add_flag("--pictures", setup.pictures,
-               "With --browser-designs: the run also draws every design's picture for the page");
+               "With --browser-designs: the run also draws every design's picture for the page, "
+               "and the page is timed with and without them in turn");
+  app.add_option("--browser-rounds", setup.browserRounds, "With --pictures: turns of the two pages")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  int pairs = 15;
+  app.add_option("--baseline-cli", setup.baselineCli,
+                 "Time code 0 runs of this velodex-cli against another build's (its empty "
+                 "catalogue from share/ beside it) instead of the floors");
+  app.add_option("--pairs", pairs, "With --baseline-cli: pairs of runs")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
   app.add_flag("--smoke", smoke, "Quick check of the benchmark itself: 200 designs, 1 round");
   app.add_flag("--require-targets", requireTargets, "Exit with status 1 when a target is missed");
   app.add_option("--cli", setup.cli, "The velodex-cli to time")->capture_default_str();
@@ -420,6 +517,11 @@ int main(int argc, char** argv) {
   try {
     setup.scratch = MakeScratch(scratchParent);
     std::printf("velodex-bench: %s\nscratch: %s\n", setup.cli.c_str(), setup.scratch.c_str());
+    if (!setup.baselineCli.empty()) {
+      CompareWithBaseline(setup, designs, smoke ? 1 : pairs);
+      if (!keep) std::filesystem::remove_all(setup.scratch);
+      return 0;
+    }
     const bool met = TimeRuns(setup, designs, rounds, !smoke);
     if (memoryDesigns > 0) MeasureMemory(setup, memoryDesigns);
     if (browserDesigns > 0) MeasureBrowser(setup, browserDesigns);

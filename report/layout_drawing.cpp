@@ -109,11 +109,15 @@ int HeightBand(int height, int lowest, int highest) {
   return std::clamp(band, 0, kHeightColours - 1);
 }
 
-uint32_t HeightColour(int height, int lowest, int highest) {
+uint32_t BandColour(int band) {
   // Each written in three hex digits in a picture: #415, #358, #288, #2a8, #7d5, #fc2.
   static constexpr uint32_t kColours[kHeightColours] = {0x441155, 0x335588, 0x228888,
                                                         0x22aa88, 0x77dd55, 0xffcc22};
-  return kColours[HeightBand(height, lowest, highest)];
+  return kColours[std::clamp(band, 0, kHeightColours - 1)];
+}
+
+uint32_t HeightColour(int height, int lowest, int highest) {
+  return BandColour(HeightBand(height, lowest, highest));
 }
 
 PlanDrawing DrawPlan(const TrackLayout& layout) {

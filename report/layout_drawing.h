@@ -72,5 +72,7 @@ uint32_t HeightColour(int height, int lowest, int highest);
 // The number of steps HeightColour distinguishes.
 inline constexpr int kHeightColours = 6;
 int HeightBand(int height, int lowest, int highest);
+// The colour of a band, 0 (lowest) to kHeightColours - 1.
+uint32_t BandColour(int band);
 
 }  // namespace velodex

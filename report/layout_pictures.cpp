@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <tuple>
 
 #include "catalogue/file_system.h"
@@ -246,7 +247,9 @@ struct PlanStyle {
   bool curves = true;
   bool marks = true;          // stations, chain lifts, the start
   bool labels = true;         // the plan's scale bar and north arrow
-  bool profileLabels = true;  // the profile's scale bar, height marks and start line
+  bool profileLabels = true;  // the profile's height marks and start line
+  bool profileScale = true;   // the profile's scale bar and start line
+  bool profileMarks = true;   // the profile's stations and chain lifts
   int bands = kHeightColours;
   double simplify = 0;  // tolerance in half tiles; 0 keeps every joint
   // The profile's tolerance, in half tiles along and half height units: half a unit is
@@ -266,10 +269,25 @@ int ScaleTiles(double width) {
 // The picture's content with its view box, to stand alone or nest in another picture.
 struct Picture {
   double x = 0, y = 0, width = 1, height = 1;
+  double text = 0;  // the size of its labels; 0 when it has none
   std::string body;
 };
 
-void AddTrack(const PlanDrawing& d, const PlanStyle& style, std::string& body) {
+// The colour of band b when the heights are shown in only bands colours: the lowest and
+// highest colours and evenly between, so that few colours still differ clearly.
+uint32_t ShownColour(int band, int bands) {
+  return BandColour(bands > 1 ? band * (kHeightColours - 1) / (bands - 1) : kHeightColours / 2);
+}
+
+// The track, one path per height colour; with a legend, each colour's path also draws its
+// swatch, a short stretch of line, at legend + band * cell, lowest first.
+struct Legend {
+  PlanPoint at;
+  double cell = 0;
+};
+
+void AddTrack(const PlanDrawing& d, const PlanStyle& style, const std::optional<Legend>& legend,
+              std::string& body) {
   if (style.simplify > 0) {
     // One colour; each continuous run of joints simplified on its own.
     PathData path(style.decimals);
@@ -294,14 +312,15 @@ void AddTrack(const PlanDrawing& d, const PlanStyle& style, std::string& body) {
   }
   for (int band = 0; band < style.bands; ++band) {
     PathData path(style.decimals);
-    uint32_t colour = 0;
     for (const PlanStroke& s : d.strokes) {
       const int own = HeightBand(s.height, d.lowest, d.highest);
-      if (own * style.bands / kHeightColours != band) continue;
-      colour = HeightColour(s.height, d.lowest, d.highest);
-      AddStroke(path, s, style.curves);
+      if (own * style.bands / kHeightColours == band) AddStroke(path, s, style.curves);
     }
-    body += PathElement("stroke=\"" + Colour(colour) + "\"", path);
+    if (legend) {
+      path.moveTo({legend->at.x + band * legend->cell, legend->at.y});
+      path.lineTo({legend->at.x + (band + 1) * legend->cell, legend->at.y});
+    }
+    body += PathElement("stroke=\"" + Colour(ShownColour(band, style.bands)) + "\"", path);
   }
   if (!style.marks) return;
   PathData station(style.decimals);
@@ -310,10 +329,9 @@ void AddTrack(const PlanDrawing& d, const PlanStyle& style, std::string& body) {
     if (s.station) AddStroke(station, s, style.curves);
     if (s.chainLift) AddStroke(chain, s, style.curves);
   }
-  body +=
-      PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"3.5\"", station);
+  body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"4\"", station);
   body += PathElement(
-      "stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"2\" stroke-width=\"1\"",
+      "stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"1 6\" stroke-width=\"3\"",
       chain);
 }
 
@@ -328,7 +346,6 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   p.y = d.top - margin - (style.labels ? band : 0);
   p.width = width + 2 * margin;
   p.height = d.bottom - d.top + 2 * margin + band + (style.labels ? band : 0);
-  const double line = std::max(0.6, width / 150);
   std::string& body = p.body;
   if (style.tiles && !d.tiles.empty()) {
     // Covered tiles as runs along each row.
@@ -346,8 +363,20 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
     }
     body += PathElement("fill=\"" + std::string(kTileColour) + "\"", tiles);
   }
-  body += "<g fill=\"none\" stroke-width=\"1.5\" stroke-linecap=\"round\">";
-  AddTrack(d, style, body);
+  // Labels: the scale bar under the drawing, north and the height colours above it. They take
+  // their size from the picture's font-size, and sit on whole units once they are a few
+  // units tall.
+  const auto at = [text](double v) { return Num(v, text >= 3 ? 0 : 1); };
+  const double top = d.top - margin - band + text / 2;
+  const double baseline = top + text;
+  const double cells = d.left + (d.lowest < 0 ? 2.2 : 1.2) * text;
+  const double cell = std::max(1.0, std::round(text));
+  std::optional<Legend> legend;
+  if (style.labels && d.highest > d.lowest && style.simplify == 0) {
+    legend = Legend{{std::round(cells), std::round(baseline - text / 3)}, cell};
+  }
+  body += "<g fill=\"none\" stroke-width=\"2.5\" stroke-linecap=\"round\">";
+  AddTrack(d, style, legend, body);
   if (style.simplify > 0 && !d.walls.empty()) {
     // A maze too detailed for the budget: its outline as a block.
     body += "<path fill=\"" + std::string(kHedgeColour) + "\" d=\"M" + Num(d.left, 0) + " " +
@@ -360,15 +389,6 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
       walls.lineTo(w.to);
     }
     body += PathElement("stroke=\"" + std::string(kHedgeColour) + "\"", walls);
-  }
-  // The scale bar: n tiles, with ticks at its ends.
-  const int n = ScaleTiles(width);
-  const double barY = d.bottom + margin + band / 2;
-  const double tick = text / 3;
-  if (style.labels) {
-    body += "<path stroke=\"#000\" stroke-width=\"1\" d=\"M" + Num(d.left, 0) + " " +
-            Num(barY - tick, 1) + "v" + Num(tick, 1) + "h" + std::to_string(2 * n) + "v-" +
-            Num(tick, 1) + "\"/>";
   }
   body += "</g>";
   if (!d.pillars.empty() || !d.doors.empty()) {
@@ -383,39 +403,31 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
               "\" r=\".8\" fill=\"" + kStationColour + "\"/>";
     }
   }
-  if (style.marks && !d.strokes.empty()) {
+  // The start, unless the station's mark begins there.
+  if (style.marks && !d.strokes.empty() &&
+      !(d.strokes.front().station && d.strokes.front().from == d.start)) {
     body += "<circle cx=\"" + Num(d.start.x, 1) + "\" cy=\"" + Num(d.start.y, 1) + "\" r=\"" +
-            Num(line * 1.6, 1) + "\" fill=\"" + kStationColour + "\"/>";
+            Num(std::max(width, d.bottom - d.top) / 45, 1) + "\" fill=\"" + kStationColour + "\"/>";
   }
   if (style.labels) {
-    body += "<text x=\"" + Num(d.left + 2 * n + tick, 1) + "\" y=\"" + Num(barY + text / 3, 1) +
-            "\" font-size=\"" + Num(text, 1) + "\">" + std::to_string(n) +
-            (n == 1 ? " tile" : " tiles") + "</text>";
-    // North: an arrow pointing up at the top right.
-    const double top = d.top - margin - band + text / 2;
-    body += "<path d=\"M" + Num(d.right, 1) + " " + Num(top, 1) + "l" + Num(text / 3, 1) + " " +
-            Num(text, 1) + "h-" + Num(2 * text / 3, 1) + "z\"/><text x=\"" +
-            Num(d.right - text / 2, 1) + "\" y=\"" + Num(top + text, 1) + "\" font-size=\"" +
-            Num(text, 1) + "\" text-anchor=\"end\">N</text>";
-    if (style.tiles && d.highest > d.lowest) {
-      // The height colours, lowest to highest, between the two heights they span.
-      const double cell = 2 * text / 3;
-      const double baseline = top + text;
-      std::string legend = "<text x=\"" + Num(d.left, 1) + "\" y=\"" + Num(baseline, 1) +
-                           "\" font-size=\"" + Num(text, 1) + "\">" + Num(d.lowest, 0) + "</text>";
-      const double cells = d.left + 2.2 * text;
-      for (int band = 0; band < kHeightColours; ++band) {
-        const int height = d.lowest + band * (d.highest - d.lowest) / (kHeightColours - 1);
-        legend += "<rect x=\"" + Num(cells + band * cell, 1) + "\" y=\"" +
-                  Num(baseline - 0.7 * text, 1) + "\" width=\"" + Num(cell, 1) + "\" height=\"" +
-                  Num(0.7 * text, 1) + "\" fill=\"" +
-                  Colour(HeightColour(height, d.lowest, d.highest)) + "\"/>";
-      }
-      legend += "<text x=\"" + Num(cells + kHeightColours * cell + text / 4, 1) + "\" y=\"" +
-                Num(baseline, 1) + "\" font-size=\"" + Num(text, 1) + "\">+" + Num(d.highest, 0) +
-                " height</text>";
-      body += legend;
+    p.text = text;
+    // The scale bar, n tiles long, and north, an arrow pointing up at the top right: one
+    // black shape.
+    const int n = ScaleTiles(width);
+    const double barY = d.bottom + margin + band / 2;
+    body += "<path d=\"M" + at(d.left) + " " + at(barY - text / 4) + "h" + std::to_string(2 * n) +
+            "v" + at(text / 4) + "h-" + std::to_string(2 * n) + "zM" + at(d.right) + " " + at(top) +
+            "l" + at(text / 3) + " " + at(text) + "h-" + at(2 * text / 3) + "z\"/><text x=\"" +
+            at(d.left + 2 * n + text / 3) + "\" y=\"" + at(barY + text / 3) + "\">" +
+            std::to_string(n) + (n == 1 ? " tile" : " tiles") + "</text>";
+    // Along the top: the heights the colours span, either side of their swatches, and N.
+    std::string line = "<text x=\"" + at(d.right - 1.3 * text) + "\" y=\"" + at(baseline) + "\">N";
+    if (legend) {
+      line += "<tspan x=\"" + at(d.left) + "\">" + Num(d.lowest, 0) + "</tspan><tspan x=\"" +
+              at(legend->at.x + style.bands * cell + text / 3) + "\">+" + Num(d.highest, 0) +
+              " high</tspan>";
     }
+    body += line + "</text>";
   }
   return p;
 }
@@ -429,28 +441,42 @@ Picture ProfilePicture(const std::vector<ProfilePoint>& all, const PlanStyle& st
     high = std::max(high, q.height);
     low = std::min(low, q.height);
   }
-  // Half tiles along, half height units up: heights show four times their true scale.
-  auto at = [](const ProfilePoint& q) { return PlanPoint{2 * q.along, -2 * q.height}; };
+  // A long ride is drawn in whole tiles along and whole height units up, which is finer than
+  // the picture shows it and takes fewer digits; a short one in halves. Heights show four
+  // times their true scale, or eight when that still leaves the profile flatter than its box.
+  const double unit = length > 100 ? 1 : 2;
+  const double up = 20 * (high - low) <= 3.5 * length ? 2 * unit : unit;
+  auto at = [unit, up](const ProfilePoint& q) { return PlanPoint{unit * q.along, -up * q.height}; };
   std::vector<ProfilePoint> points = all;
-  const double tolerance = std::max(style.simplify, style.profileSimplify);
+  const double tolerance = std::max(style.simplify, style.profileSimplify) * unit / 2;
   if (tolerance > 0 && points.size() > 2) {
     std::vector<PlanPoint> line;
     for (const ProfilePoint& q : points) line.push_back(at(q));
     std::vector<bool> keep(line.size(), false);
     keep.front() = keep.back() = true;
-    Simplify(line, 0, line.size() - 1, tolerance, keep);
+    // Where a station or chain lift begins or ends stays, so that the marks keep their places.
+    const bool marks = style.marks && style.profileMarks;
+    for (size_t i = 1; marks && i + 1 < points.size(); ++i) {
+      keep[i] = points[i].station != points[i + 1].station ||
+                points[i].chainLift != points[i + 1].chainLift;
+    }
+    for (size_t first = 0, last = 1; last < keep.size(); ++last) {
+      if (!keep[last]) continue;
+      Simplify(line, first, last, tolerance, keep);
+      first = last;
+    }
     points.clear();
     for (size_t i = 0; i < all.size(); ++i) {
       if (keep[i]) points.push_back(all[i]);
     }
   }
-  const double width = 2 * length;
-  const double text = std::max(1.5, width / 40);
+  const double width = unit * length;
+  const double text = std::max(1.5, width / 22);
   const double margin = style.profileLabels ? 4 * text : text;
   p.x = -margin;
-  p.y = -2 * high - text;
+  p.y = -up * high - text;
   p.width = width + margin + text;
-  p.height = 2 * (high - low) + (style.profileLabels ? 4 : 2) * text;
+  p.height = up * (high - low) + (style.profileScale ? 4 : 2) * text;
   PathData track(style.decimals);
   PathData station(style.decimals);
   PathData chain(style.decimals);
@@ -460,7 +486,7 @@ Picture ProfilePicture(const std::vector<ProfilePoint>& all, const PlanStyle& st
       continue;
     }
     track.lineTo(at(points[i]));
-    if (!style.marks) continue;
+    if (!style.marks || !style.profileMarks) continue;
     for (auto [flag, path] :
          {std::pair{points[i].station, &station}, {points[i].chainLift, &chain}}) {
       if (!flag) continue;
@@ -469,38 +495,51 @@ Picture ProfilePicture(const std::vector<ProfilePoint>& all, const PlanStyle& st
     }
   }
   std::string& body = p.body;
-  if (style.profileLabels) {
+  if (style.profileScale) {
     // The start's height, across.
     body += "<path stroke=\"#999\" stroke-dasharray=\"2\" stroke-width=\".5\" d=\"M0 0h" +
             Num(width, 0) + "\"/>";
   }
-  body += "<g fill=\"none\" stroke-width=\"1.2\" stroke-linejoin=\"round\">";
+  body += "<g fill=\"none\" stroke-width=\"1.5\">";
   body += PathElement("stroke=\"" + Colour(HeightColour(1, 0, 2)) + "\"", track);
   body += PathElement("stroke=\"" + std::string(kStationColour) + "\" stroke-width=\"3\"", station);
   body += PathElement("stroke=\"" + std::string(kChainColour) + "\" stroke-dasharray=\"2\"", chain);
   body += "</g>";
   if (!style.profileLabels) return p;
-  // A scale bar along the bottom, and height marks at the left: the highest, the start's and
-  // the lowest.
-  const int n = ScaleTiles(width) * 2;
-  const double barY = -2 * low + 2.5 * text;
-  body += "<path stroke=\"#000\" fill=\"none\" stroke-width=\"1\" d=\"M0 " + Num(barY - 1, 0) +
-          "v1h" + std::to_string(2 * n) + "v-1\"/>";
+  p.text = text;
+  // Height marks at the left, ending short of the profile (a digit or sign is taken as 0.62 of
+  // the font size wide): the highest, the lowest, and the start's beside its line.
   std::string marks;
-  for (double h : {high, 0.0, low}) {
+  std::vector<std::string> labels;
+  for (double h : {high, low, style.profileScale ? 0.0 : low}) {
     const std::string label = (h > 0 ? "+" : "") + Num(h, 0);
-    if (marks.find(">" + label + "<") != std::string::npos) continue;
-    marks += "<text x=\"" + Num(-text, 0) + "\" y=\"" + Num(-2 * h + text / 3, 0) + "\">" + label +
-             "</text>";
+    if (std::find(labels.begin(), labels.end(), label) != labels.end()) continue;
+    labels.push_back(label);
+    const std::string x = Num(-text / 2 - 0.62 * text * static_cast<double>(label.size()), 0);
+    const std::string y = Num(-up * h + text / 3, 0);
+    marks += marks.empty() ? "<text x=\"" + x + "\" y=\"" + y + "\">" + label
+                           : "<tspan x=\"" + x + "\" y=\"" + y + "\">" + label + "</tspan>";
   }
-  body += "<g font-size=\"" + Num(text, 0) + "\" text-anchor=\"end\">" + marks + "</g>";
-  body += "<text x=\"" + Num(2 * n + 1, 0) + "\" y=\"" + Num(barY + text / 3, 0) +
-          "\" font-size=\"" + Num(text, 0) + "\">" + std::to_string(n) + " tiles</text>";
+  body += marks + "</text>";
+  if (!style.profileScale) return p;
+  // A scale bar along the bottom.
+  const int n = ScaleTiles(2 * length) * 2;
+  const double barY = -up * low + 2.5 * text;
+  body += "<path stroke=\"#000\" fill=\"none\" stroke-width=\"1\" d=\"M0 " + Num(barY - 1, 0) +
+          "v1h" + Num(unit * n, 0) + "v-1\"/><text x=\"" + Num(unit * n + 1, 0) + "\" y=\"" +
+          Num(barY + text / 3, 0) + "\">" + std::to_string(n) + " tiles</text>";
   return p;
 }
 
-// A view box in whole units, grown outward to hold the box given.
-std::string ViewBox(double x, double y, double width, double height) {
+// A view box in whole units, grown outward to hold the box given and to the shape of the
+// place it is shown in (width by height): the plan grows upward and the profile downward, so
+// the two sit together whatever their shapes.
+std::string ViewBox(double x, double y, double width, double height, double shape) {
+  if (width * shape > height) {
+    const double grown = width * shape;
+    if (shape == 1) y -= grown - height;
+    height = grown;
+  }
   const double left = std::floor(x);
   const double top = std::floor(y);
   return Num(left, 0) + " " + Num(top, 0) + " " + Num(std::ceil(x + width) - left, 0) + " " +
@@ -508,18 +547,20 @@ std::string ViewBox(double x, double y, double width, double height) {
 }
 
 // The plan in the top 100 by 100 of a 100 by 134 picture, the profile in the bottom 100 by
-// 30, each fitted to its box and centred: a page can show the plan alone by showing the top
-// of the picture.
-std::string Composed(const Picture& plan, const Picture& profile, bool labels) {
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 134\" width=\"480\" "
-         "height=\"643\"" +
-         std::string(labels ? " font-family=\"sans-serif\"" : "") +
-         "><style>path{vector-effect:non-scaling-stroke}</style><svg width=\"100\" height=\"100\" "
+// 30, each fitted to its box: a page can show the plan alone by showing the top of the
+// picture.
+std::string Composed(const Picture& plan, const Picture& profile) {
+  const auto fontSize = [](const Picture& p) {
+    return p.text > 0 ? " font-size=\"" + Num(p.text, p.text < 10 ? 1 : 0) + "\"" : std::string();
+  };
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 "
+         "134\"><style>path{vector-effect:non-scaling-stroke}</style><svg width=\"100\" "
+         "height=\"100\" "
          "viewBox=\"" +
-         ViewBox(plan.x, plan.y, plan.width, plan.height) + "\">" + plan.body +
-         "</svg><svg y=\"104\" width=\"100\" height=\"30\" viewBox=\"" +
-         ViewBox(profile.x, profile.y, profile.width, profile.height) + "\">" + profile.body +
-         "</svg></svg>";
+         ViewBox(plan.x, plan.y, plan.width, plan.height, 1) + "\"" + fontSize(plan) + ">" +
+         plan.body + "</svg><svg y=\"104\" width=\"100\" height=\"30\" viewBox=\"" +
+         ViewBox(profile.x, profile.y, profile.width, profile.height, 0.3) + "\"" +
+         fontSize(profile) + ">" + profile.body + "</svg></svg>";
 }
 
 }  // namespace
@@ -529,28 +570,44 @@ std::string PictureSvg(const TrackLayout& layout, size_t budget) {
   const std::vector<ProfilePoint> profile = DrawProfile(layout);
   PlanStyle style;
   style.decimals = 0;
-  // The profile changes at fewer steps than the plan: each drawing of it is kept.
-  std::map<std::tuple<double, bool, bool>, Picture> profiles;
+  // Most steps change only the plan or only the profile: each drawing of either is kept.
+  std::map<std::tuple<double, bool, bool, bool>, Picture> profiles;
   auto profileFor = [&](const PlanStyle& style) -> const Picture& {
-    const auto key = std::tuple(std::max(style.simplify, style.profileSimplify),
-                                style.profileLabels, style.marks);
+    const auto key =
+        std::tuple(std::max(style.simplify, style.profileSimplify), style.profileLabels,
+                   style.profileScale, style.marks && style.profileMarks);
     auto found = profiles.find(key);
     if (found == profiles.end())
       found = profiles.emplace(key, ProfilePicture(profile, style)).first;
+    return found->second;
+  };
+  std::map<std::tuple<bool, bool, bool, bool, int, double>, Picture> plans;
+  auto planFor = [&](const PlanStyle& style) -> const Picture& {
+    const auto key = std::tuple(style.tiles, style.curves, style.marks, style.labels, style.bands,
+                                style.simplify);
+    auto found = plans.find(key);
+    if (found == plans.end()) found = plans.emplace(key, PlanPicture(plan, style)).first;
     return found->second;
   };
   // Each step gives up some detail; the last ones simplify ever more coarsely.
   for (int step = 0;; ++step) {
     if (step == 1) style.tiles = false;
     if (step == 2) style.profileSimplify = 1.5;
-    if (step == 3) style.bands = 3;
-    if (step == 4) style.profileLabels = false;
-    if (step == 5) style.labels = false;
-    if (step == 6) style.curves = false;
-    if (step == 7) style.marks = false;
-    if (step >= 8) style.simplify = std::ldexp(1.0, step - 8);
-    const std::string svg =
-        Composed(PlanPicture(plan, style), profileFor(style), style.labels || style.profileLabels);
+    if (step == 3) style.profileScale = false;
+    if (step == 4) style.bands = 3;
+    if (step == 5) style.profileSimplify = 3;
+    if (step == 6) style.profileMarks = false;
+    if (step == 7) style.profileSimplify = 6;
+    if (step == 8) style.profileLabels = false;
+    if (step == 9) style.curves = false;
+    if (step == 10) style.labels = false;
+    if (step == 11) style.marks = false;
+    if (step >= 12) style.simplify = std::ldexp(1.0, step - 12);
+    // The frame around the two drawings takes some 150 bytes: a plan that leaves no room
+    // for it is passed over without drawing the profile.
+    const Picture& planPicture = planFor(style);
+    if (planPicture.body.size() + 150 > budget && step <= 40) continue;
+    const std::string svg = Composed(planPicture, profileFor(style));
     if (svg.size() <= budget || step > 40) return svg;
   }
 }

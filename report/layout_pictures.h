@@ -14,12 +14,14 @@ namespace velodex {
 // The most bytes PictureSvg writes for any layout.
 inline constexpr size_t kPictureBudget = 1536;
 
-// The picture of a layout in at most budget bytes: a 100 by 134 view box (480 by 643 pixels
-// shown alone) with the plan fitted into its top 100 by 100 and the side profile into the
-// 100 by 30 at its foot, so a page can show the plan alone by cutting off the foot. A layout whose
-// picture would be larger loses detail step by step (the shaded tiles, fine detail of the
-// profile, height colours, the profile's labels, the plan's, curves between the joints, the
-// station and chain marks; then the lines are simplified ever more coarsely) until it fits.
+// The picture of a layout in at most budget bytes: a 100 by 134 view box (no size of its own:
+// it fills what shows it) with the plan fitted into its top 100 by 100, at the foot of that
+// square, and the side profile into the 100 by 30 below it, at its top, so a page can show
+// the plan alone by cutting off the foot. A layout whose picture would be larger loses detail
+// step by step (the shaded tiles, fine detail of the profile, its scale bar, all but three
+// height colours, the profile's marks, its labels, curves between the joints, the plan's
+// labels, the station and chain marks; then the lines are simplified ever more coarsely)
+// until it fits.
 std::string PictureSvg(const TrackLayout& layout, size_t budget = kPictureBudget);
 
 // The name of a design's picture: the design's file name ending in "svg" instead of "td4"

@@ -331,9 +331,10 @@
         b.dataset.open = String(i);
         b.setAttribute('aria-label', 'Layout and statistics of ' + name);
         if (pictures) {
+          // Its address is set once the rows are painted (below).
           const img = el('img');
           img.alt = '';
-          img.src = pictureOf(i, archive);
+          img.dataset.src = pictureOf(i, archive);
           b.appendChild(img);
         } else {
           b.textContent = '\u2026';
@@ -360,6 +361,8 @@
     return tr;
   };
   let drawn = [-1, -1, -1];
+  const PICTURE_PAUSE = 150;  // ms
+  let pictureTimer = 0;
   const render = (force) => {
     const m = view.length;
     const inSight = Math.ceil(scroller.clientHeight / rowHeight) + 1;
@@ -373,6 +376,19 @@
     frag.appendChild(spacer((m - last) * rowHeight));
     tbody.replaceChildren(frag);
     table.setAttribute('aria-rowcount', String(m + 1));
+    if (pictures) {
+      // The browser makes a small document of each picture it has not shown before, some
+      // milliseconds each, fifty rows' worth at a time: the rows are painted first, and their
+      // pictures loaded once the view has stayed as it is for a moment, so that typing, sorting
+      // or scrolling on is not held up by pictures of rows already gone.
+      clearTimeout(pictureTimer);
+      pictureTimer = setTimeout(() => {
+        for (const img of tbody.querySelectorAll('img[data-src]')) {
+          img.src = img.dataset.src;
+          delete img.dataset.src;
+        }
+      }, PICTURE_PAUSE);
+    }
   };
   let scheduled = false;
   scroller.addEventListener('scroll', () => {
