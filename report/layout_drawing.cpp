@@ -84,10 +84,16 @@ constexpr WallBit kPillarBits[] = {
     {3, 0, 0, 0, 0}, {7, 1, 0, 0, 0}, {11, 1, 1, 0, 0}, {15, 0, 1, 0, 0}};
 
 void DrawMaze(const TrackLayout& layout, PlanDrawing& d) {
+  // A maze has one entrance and one exit; a damaged list that claims more shows its first
+  // of each.
+  bool entrance = false;
+  bool exit = false;
   for (const MazeEntry& e : layout.mazeEntries) {
     const PlanPoint corner{2.0 * e.y, 2.0 * e.x};
     if (e.kind != MazeEntry::kTile) {
-      d.doors.push_back({corner.x + 1, corner.y + 1});
+      bool& drawn = e.kind == MazeEntry::kEntrance ? entrance : exit;
+      if (!drawn) d.doors.push_back({corner.x + 1, corner.y + 1});
+      drawn = true;
       continue;
     }
     for (const WallBit& w : kWallBits) {

@@ -377,8 +377,9 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
   }
   body += "<g fill=\"none\" stroke-width=\"2.5\" stroke-linecap=\"round\">";
   AddTrack(d, style, legend, body);
-  if (style.simplify > 0 && !d.walls.empty()) {
-    // A maze too detailed for the budget: its outline as a block.
+  // A maze too detailed for the budget: its outline as a block, which hides its pillars too.
+  const bool mazeBlock = style.simplify > 0 && (!d.walls.empty() || !d.pillars.empty());
+  if (mazeBlock) {
     body += "<path fill=\"" + std::string(kHedgeColour) + "\" d=\"M" + Num(d.left, 0) + " " +
             Num(d.top, 0) + "h" + Num(d.right - d.left, 0) + "v" + Num(d.bottom - d.top, 0) + "h" +
             Num(d.left - d.right, 0) + "z\"/>";
@@ -391,9 +392,9 @@ Picture PlanPicture(const PlanDrawing& d, const PlanStyle& style) {
     body += PathElement("stroke=\"" + std::string(kHedgeColour) + "\"", walls);
   }
   body += "</g>";
-  if (!d.pillars.empty() || !d.doors.empty()) {
+  if ((!mazeBlock && !d.pillars.empty()) || !d.doors.empty()) {
     PathData solid(0);
-    for (const PlanPoint& q : d.pillars) {
+    for (const PlanPoint& q : mazeBlock ? std::vector<PlanPoint>() : d.pillars) {
       solid.moveTo(q);
       solid.raw("h1v1h-1z");
     }

@@ -2,7 +2,8 @@
 // must end, stay inside the input and the decoded buffer, and give one of the two accepted
 // lengths or a rejection; the statistics of an accepted design must keep to their ranges.
 // The same bytes are also laid into a design's track area (the first byte picking a track
-// ride or the maze) and walked: the layout must stay on the map and inside the area.
+// ride or the maze) and walked: the layout must stay on the map and inside the area, and its
+// picture within its byte budget.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -13,6 +14,7 @@
 
 #include "catalogue/track_design.h"
 #include "catalogue/track_layout.h"
+#include "report/layout_pictures.h"
 
 namespace {
 
@@ -38,6 +40,7 @@ void CheckLayout(const velodex::DecodedDesign& design) {
     Check(tile.x >= layout.minX && tile.x <= layout.maxX);
     Check(tile.y >= layout.minY && tile.y <= layout.maxY);
   }
+  Check(velodex::PictureSvg(layout).size() <= velodex::kPictureBudget);
 }
 
 // The input as the track area of an accepted design of the length its first byte picks.
@@ -47,7 +50,8 @@ void WalkAsTrackArea(const uint8_t* data, size_t size) {
   design.bytes.fill(0);
   design.length = data[0] & 1 ? velodex::kShortDesignLength : velodex::kFullDesignLength;
   design.bytes[0] = data[0] & 2 ? velodex::kMazeRideType : 0;
-  const size_t start = design.length == velodex::kShortDesignLength ? 0x38 : 0xC4;
+  const size_t start = design.length == velodex::kShortDesignLength ? velodex::kShortListStart
+                                                                    : velodex::kFullListStart;
   const size_t count = std::min(size - 1, static_cast<size_t>(design.length) - start);
   std::memcpy(design.bytes.data() + start, data + 1, count);
   CheckLayout(design);

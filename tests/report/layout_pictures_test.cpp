@@ -87,6 +87,15 @@ TEST(PictureSvg, EveryLayoutFitsTheBudgetAndStillShowsItsTrack) {
   maze.rideTypeCode = kMazeRideType;
   maze.rideLength = 7000;
   layouts.push_back(LayoutOf(maze));
+  // A damaged maze: scattered tiles all walls and pillars, and a door on every tenth entry.
+  TrackLayout damaged;
+  damaged.maze = true;
+  for (int i = 0; i < 400; ++i) {
+    damaged.mazeEntries.push_back({static_cast<int8_t>(i % 120 - 60),
+                                   static_cast<int8_t>(i / 4 - 50), 0xFFFF,
+                                   i % 10 == 0 ? MazeEntry::kEntrance : MazeEntry::kTile});
+  }
+  layouts.push_back(damaged);
   if (const std::string folder = testing::RealTracksFolder(); !folder.empty()) {
     DecodedDesign raptor;
     if (DecodeTrackDesign(folder + "/raptor.td4", raptor).verdict == DesignVerdict::kAccepted) {
