@@ -1,5 +1,4 @@
-// SVG text for the plan and the profile. Path data uses relative commands, drops repeated
-// command letters and needless separators, and merges straight runs into one step.
+// SVG text for the plan and the profile, and the steps that fit a picture to its budget.
 #include "report/layout_pictures.h"
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 
 #include "catalogue/file_system.h"
 #include "report/layout_drawing.h"
+#include "report/svg_path.h"
 
 namespace velodex {
 namespace {
@@ -19,153 +19,6 @@ constexpr const char* kStationColour = "#d33";
 constexpr const char* kChainColour = "#222";
 constexpr const char* kHedgeColour = "#373";
 constexpr const char* kTileColour = "#eee";
-
-// "#rgb" when each of the three bytes repeats its digit, else "#rrggbb".
-std::string Colour(uint32_t rgb) {
-  char buffer[8];
-  const bool shortForm = (rgb & 0x0F0F0F) * 16 == (rgb & 0xF0F0F0);
-  if (shortForm) {
-    std::snprintf(buffer, sizeof buffer, "#%x%x%x", (rgb >> 20) & 15, (rgb >> 12) & 15,
-                  (rgb >> 4) & 15);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
-  }
-  return buffer;
-}
-
-// A number rounded to whole units or tenths, in its shortest form: "3", "-2", ".5", "-12.3".
-std::string Num(double value, int decimals) {
-  const long scaled = std::lround(value * (decimals ? 10 : 1));
-  if (!decimals) return std::to_string(scaled);
-  const long whole = std::labs(scaled) / 10;
-  const long tenth = std::labs(scaled) % 10;
-  std::string text = scaled < 0 ? "-" : "";
-  if (whole != 0 || tenth == 0) text += std::to_string(whole);
-  if (tenth != 0) text += "." + std::to_string(tenth);
-  return text;
-}
-
-PlanPoint Minus(PlanPoint a, PlanPoint b) { return {a.x - b.x, a.y - b.y}; }
-
-// Path data in relative steps from a pen that sits on rounded points, so rounding never
-// accumulates along the track.
-class PathData {
- public:
-  explicit PathData(int decimals) : decimals_(decimals) {}
-
-  void moveTo(PlanPoint p) {
-    p = snap(p);
-    if (started_ && p == pen_) return;
-    if (started_) {
-      command('m');
-      numbers({Minus(p, pen_)});
-    } else {
-      command('M');
-      numbers({p});
-    }
-    started_ = true;
-    pen_ = p;
-    lastLine_ = std::string::npos;
-  }
-  void lineTo(PlanPoint p) {
-    p = snap(p);
-    PlanPoint step = Minus(p, pen_);
-    if (step == PlanPoint{}) return;
-    // A step straight on from the last one lengthens it instead.
-    if (lastLine_ != std::string::npos && step.x * lastStep_.y - step.y * lastStep_.x == 0 &&
-        step.x * lastStep_.x + step.y * lastStep_.y > 0) {
-      text_.resize(lastLine_);
-      inForce_ = lastLineForce_;
-      step = {step.x + lastStep_.x, step.y + lastStep_.y};
-    }
-    lastLine_ = text_.size();
-    lastLineForce_ = inForce_;
-    lastStep_ = step;
-    if (step.y == 0) {
-      command('h');
-      number(step.x);
-    } else if (step.x == 0) {
-      command('v');
-      number(step.y);
-    } else {
-      command('l');
-      numbers({step});
-    }
-    pen_ = p;
-  }
-  void quadTo(PlanPoint c, PlanPoint p) {
-    c = snap(c);
-    p = snap(p);
-    command('q');
-    numbers({Minus(c, pen_), Minus(p, pen_)});
-    pen_ = p;
-    lastLine_ = std::string::npos;
-  }
-  void cubicTo(PlanPoint c1, PlanPoint c2, PlanPoint p) {
-    c1 = snap(c1);
-    c2 = snap(c2);
-    p = snap(p);
-    command('c');
-    numbers({Minus(c1, pen_), Minus(c2, pen_), Minus(p, pen_)});
-    pen_ = p;
-    lastLine_ = std::string::npos;
-  }
-  void raw(const std::string& commands) {
-    const size_t letter = commands.find_last_of("MmLlQqCcHhVvZz");
-    if (letter != std::string::npos) inForce_ = commands[letter];
-    text_ += commands;
-    lastLine_ = std::string::npos;
-  }
-  bool atPen(PlanPoint p) const { return started_ && snap(p) == pen_; }
-  PlanPoint pen() const { return pen_; }
-  const std::string& text() const { return text_; }
-  bool empty() const { return text_.empty(); }
-
- private:
-  PlanPoint snap(PlanPoint p) const {
-    const double scale = decimals_ ? 10.0 : 1.0;
-    return {std::round(p.x * scale) / scale, std::round(p.y * scale) / scale};
-  }
-  // The letter is left out when it repeats the one in force, or is a line after a relative
-  // move, whose further pairs are relative lines already. A move is never left out: pairs
-  // after one draw.
-  void command(char letter) {
-    const bool implied = (inForce_ == letter && letter != 'm' && letter != 'M') ||
-                         (inForce_ == 'm' && letter == 'l');
-    if (implied) return;
-    text_ += letter;
-    inForce_ = letter;
-  }
-  void numbers(std::initializer_list<PlanPoint> points) {
-    for (const PlanPoint& p : points) {
-      number(p.x);
-      number(p.y);
-    }
-  }
-  // A separator only where the numbers would otherwise run together: not before a minus
-  // sign, nor before a point when the previous number already has one.
-  void number(double value) {
-    const std::string n = Num(value, decimals_);
-    const char last = text_.empty() ? 'M' : text_.back();
-    if ((std::isdigit(static_cast<unsigned char>(last)) != 0 || last == '.') && n[0] != '-') {
-      const size_t before = text_.find_last_not_of("0123456789.");
-      const bool hasPoint =
-          text_.find('.', before == std::string::npos ? 0 : before + 1) != std::string::npos;
-      if (n[0] != '.' || !hasPoint) text_ += ' ';
-    }
-    text_ += n;
-  }
-
-  int decimals_;
-  std::string text_;
-  PlanPoint pen_;
-  bool started_ = false;
-  size_t lastLine_ = std::string::npos;
-  // The command whose further pairs need no letter, as it was before the last line step.
-  char inForce_ = ' ';
-  char lastLineForce_ = ' ';
-  PlanPoint lastStep_;
-};
 
 void AddStroke(PathData& path, const PlanStroke& s, bool curves) {
   if (!path.atPen(s.from)) path.moveTo(s.from);
@@ -176,70 +29,6 @@ void AddStroke(PathData& path, const PlanStroke& s, bool curves) {
   } else {
     path.cubicTo(s.c1, s.c2, s.to);
   }
-}
-
-std::string PathElement(const std::string& attributes, const PathData& path) {
-  if (path.empty()) return {};
-  return "<path " + attributes + " d=\"" + path.text() + "\"/>";
-}
-
-// Douglas-Peucker: keeps the points that stray more than tolerance from the line between
-// the kept points around them.
-void Simplify(const std::vector<PlanPoint>& points, size_t first, size_t last, double tolerance,
-              std::vector<bool>& keep) {
-  if (last <= first + 1) return;
-  const PlanPoint a = points[first];
-  const PlanPoint b = points[last];
-  const double length = std::hypot(b.x - a.x, b.y - a.y);
-  double worst = -1;
-  size_t worstAt = first;
-  for (size_t i = first + 1; i < last; ++i) {
-    const PlanPoint p = points[i];
-    const double distance =
-        length == 0 ? std::hypot(p.x - a.x, p.y - a.y)
-                    : std::fabs((b.x - a.x) * (a.y - p.y) - (a.x - p.x) * (b.y - a.y)) / length;
-    if (distance > worst) {
-      worst = distance;
-      worstAt = i;
-    }
-  }
-  if (worst <= tolerance) return;
-  keep[worstAt] = true;
-  Simplify(points, first, worstAt, tolerance, keep);
-  Simplify(points, worstAt, last, tolerance, keep);
-}
-
-// Wall pieces joined into the longest straight walls they make, row by row and then column
-// by column.
-std::vector<PlanWall> MergedWalls(std::vector<PlanWall> walls) {
-  for (PlanWall& w : walls) {
-    if (w.to.x < w.from.x || w.to.y < w.from.y) std::swap(w.from, w.to);
-  }
-  auto rowFirst = [](const PlanWall& a, const PlanWall& b) {
-    const bool aRow = a.from.y == a.to.y;
-    const bool bRow = b.from.y == b.to.y;
-    if (aRow != bRow) return aRow;
-    if (aRow) return std::pair(a.from.y, a.from.x) < std::pair(b.from.y, b.from.x);
-    return std::pair(a.from.x, a.from.y) < std::pair(b.from.x, b.from.y);
-  };
-  std::sort(walls.begin(), walls.end(), rowFirst);
-  std::vector<PlanWall> merged;
-  for (const PlanWall& w : walls) {
-    if (!merged.empty()) {
-      PlanWall& last = merged.back();
-      const bool row = w.from.y == w.to.y;
-      const bool sameLine = row ? last.from.y == last.to.y && last.from.y == w.from.y
-                                : last.from.x == last.to.x && last.from.x == w.from.x;
-      const bool touches = row ? w.from.x <= last.to.x : w.from.y <= last.to.y;
-      if (sameLine && touches) {
-        last.to = row ? PlanPoint{std::max(last.to.x, w.to.x), w.to.y}
-                      : PlanPoint{w.to.x, std::max(last.to.y, w.to.y)};
-        continue;
-      }
-    }
-    merged.push_back(w);
-  }
-  return merged;
 }
 
 struct PlanStyle {
