@@ -123,7 +123,11 @@ SqliteConnection::SqliteConnection(const std::string& path, OpenMode mode, int b
   const int flags = mode == OpenMode::kReadOnly ? SQLITE_OPEN_READONLY
                     : mode == OpenMode::kCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
                                                 : SQLITE_OPEN_READWRITE;
-  const int rc = sqlite3_open_v2(LibraryPathText(path).c_str(), &db_, flags, nullptr);
+  // A connection and its statements are used by one thread at a time (the run's), so the
+  // library's own locking around every call is left out: it cost a tenth of reading a page's
+  // rows.
+  const int rc =
+      sqlite3_open_v2(LibraryPathText(path).c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string cause = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     close();

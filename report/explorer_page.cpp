@@ -6,7 +6,6 @@
 #include <bit>
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -37,8 +36,17 @@ constexpr std::array<const char*, 19> kNumberColumns = {
 constexpr std::string_view kGeneratorMark =
     "<meta name=\"generator\" content=\"Velodex explorer\">";
 
+// An author with the address the author's name links to.
+using AuthorKey = std::pair<std::string, std::string>;
+struct AuthorHash {
+  size_t operator()(const AuthorKey& key) const {
+    const std::hash<std::string> hash;
+    return hash(key.first) * 31 + hash(key.second);
+  }
+};
+
 // Values met in row order, each given the index of its first appearance.
-template <typename Key>
+template <typename Key, typename Hash = std::hash<Key>>
 class IndexList {
  public:
   int indexOf(const Key& key) {
@@ -49,7 +57,7 @@ class IndexList {
   const std::vector<Key>& keys() const { return keys_; }
 
  private:
-  std::map<Key, int> index_;
+  std::unordered_map<Key, int, Hash> index_;
   std::vector<Key> keys_;
 };
 
@@ -58,6 +66,10 @@ class IndexList {
 class NumberTexts {
  public:
   const std::string& of(const FieldValue& value) {
+    if (value.isInteger()) {
+      other_ = std::to_string(value.integer());
+      return other_;
+    }
     if (!value.isSingle()) {
       other_ = DataNumberText(value);
       return other_;
@@ -139,7 +151,7 @@ void WriteExplorerPage(const RunOptions& options, const std::string& pagePath, R
   std::string layouts;
   IndexList<int64_t> layoutList;
   IndexList<std::string> typeList, archiveList;
-  IndexList<std::pair<std::string, std::string>> authorList;
+  IndexList<AuthorKey, AuthorHash> authorList;
 
   // The set is read once from where it opened, its first row: counting it or moving back to
   // the first row would have the engine run the query again.
