@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
   options.descending = !ascending;
   // Checked before the run empties the catalogue or touches the folder.
   if (const auto problem = CheckRunOptions(options, CatalogueDatabase::columnNames())) {
-    std::fprintf(stderr, "velodex-cli: %s\n", problem->message.c_str());
+    WriteText(stderr, "velodex-cli: " + problem->message + "\n");
     return kUsage;
   }
 
@@ -240,14 +240,14 @@ int main(int argc, char** argv) {
       database.close();
     }
     const RunSummary& summary = context.summary;
-    std::fprintf(stderr, "%s\n", SummaryLine(summary).c_str());
-    std::printf("%s\n", progress.text(ProgressLabel::kStatus).c_str());
+    WriteText(stderr, SummaryLine(summary) + "\n");
+    WriteText(stdout, progress.text(ProgressLabel::kStatus) + "\n");
     const bool incomplete =
         summary.unreadable > 0 || !summary.archiveProblems.empty() || !summary.problems.empty();
     return incomplete ? kIncomplete : kCompleted;
   } catch (const std::exception& e) {
     progress.finish();
-    std::fprintf(stderr, "velodex-cli: %s\n", e.what());
+    WriteText(stderr, std::string("velodex-cli: ") + e.what() + "\n");
     return kFailure;
   }
 }

@@ -1,8 +1,10 @@
 #include "cli/terminal_front_end.h"
 
 #include <iostream>
+#include <string>
 
 #ifdef _WIN32
+#include <io.h>
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -16,6 +18,25 @@ namespace velodex {
 
 namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+}
+
+void WriteText(std::FILE* stream, const std::string& text) {
+#ifdef _WIN32
+  const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode) != 0 && !text.empty()) {
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(
+        static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    std::fflush(stream);
+    DWORD written = 0;
+    if (WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
+      return;
+    }
+  }
+#endif
+  std::fwrite(text.data(), 1, text.size(), stream);
 }
 
 TerminalProgress::TerminalProgress(std::FILE* statusOut, std::FILE* terminal, bool interactive)
@@ -37,7 +58,7 @@ void TerminalProgress::repaint(ProgressLabel label) {
     // Only the status lines, each once, so a log of a batch run stays short.
     const std::string status = text(ProgressLabel::kStatus);
     if (label == ProgressLabel::kStatus && status != lastStatusPrinted_) {
-      std::fprintf(statusOut_, "%s\n", status.c_str());
+      WriteText(statusOut_, status + "\n");
       lastStatusPrinted_ = status;
     }
     return;
@@ -56,15 +77,14 @@ void TerminalProgress::drawLine() {
   if (!item.empty()) line += "  " + item;
   if (!count.empty()) line += "  (" + count + ")";
   // \r plus "erase to end of line" rewrites the line in place.
-  std::fprintf(terminal_, "\r%s\033[K", line.c_str());
+  WriteText(terminal_, "\r" + line + "\033[K");
   std::fflush(terminal_);
   lineOpen_ = true;
 }
 
 void TerminalProgress::reportUnreadable(const std::string& path, const std::string& cause) {
   finish();
-  std::fprintf(terminal_, "velodex-cli: cannot read design '%s': %s\n", path.c_str(),
-               cause.c_str());
+  WriteText(terminal_, "velodex-cli: cannot read design '" + path + "': " + cause + "\n");
 }
 
 void TerminalProgress::finish() {
@@ -80,13 +100,13 @@ TerminalPrompts::TerminalPrompts(std::optional<std::string> password, bool inter
 
 void TerminalPrompts::message(const std::string& text, MessageIcon) {
   lastMessage_ = text;
-  std::fprintf(stderr, "%s\n", text.c_str());
+  WriteText(stderr, text + "\n");
 }
 
 std::optional<std::string> TerminalPrompts::askText(const std::string& prompt) {
   if (password_) return password_;
   if (!interactive_) return std::nullopt;
-  std::fprintf(stderr, "%s ", prompt.c_str());
+  WriteText(stderr, prompt + " ");
   std::fflush(stderr);
   std::string answer;
 #ifndef _WIN32
@@ -116,7 +136,7 @@ ReplaceAnswer TerminalPrompts::askYesNoCancel(const std::string& text, const std
   // Without a terminal the files in question are the extraction folder's own: replace them.
   if (!interactive_) return ReplaceAnswer::kYes;
   for (;;) {
-    std::fprintf(stderr, "%s [y]es/[n]o/[c]ancel: ", text.c_str());
+    WriteText(stderr, text + " [y]es/[n]o/[c]ancel: ");
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer)) return ReplaceAnswer::kCancel;

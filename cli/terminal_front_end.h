@@ -12,6 +12,12 @@
 
 namespace velodex {
 
+// Writes text, bytes as the system gives them, to stream. On Windows a console shows text in
+// its own (OEM) code page, where the ANSI code page's "é" would read as another letter:
+// text for a console goes to it as UTF-16, read from the ANSI code page. A pipe or a file gets
+// the bytes themselves, as on POSIX.
+void WriteText(std::FILE* stream, const std::string& text);
+
 // On a terminal: one line on the terminal stream, rewritten in place with the status, the
 // current item and the count, at most every 100 ms. Elsewhere: each new status text as a
 // line of its own on statusOut (velodex-cli gives standard error for both).
