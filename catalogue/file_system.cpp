@@ -12,10 +12,7 @@
 #include "catalogue/utf8_text.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "catalogue/windows_api.h"
 #else
 #include <pwd.h>
 #include <unistd.h>

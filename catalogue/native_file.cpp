@@ -7,10 +7,7 @@
 #include "catalogue/file_system.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "catalogue/windows_api.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

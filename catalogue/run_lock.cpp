@@ -5,7 +5,7 @@
 #include "catalogue/file_system.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "catalogue/windows_api.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>

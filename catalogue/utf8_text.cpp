@@ -3,10 +3,7 @@
 #include <algorithm>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "catalogue/windows_api.h"
 #endif
 
 namespace velodex {

@@ -20,11 +20,9 @@
 #include "run/catalogue_run.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <io.h>
-#include <windows.h>
+
+#include "catalogue/windows_api.h"
 #else
 #include <unistd.h>
 #endif

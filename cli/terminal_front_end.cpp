@@ -5,10 +5,8 @@
 
 #ifdef _WIN32
 #include <io.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+
+#include "catalogue/windows_api.h"
 #else
 #include <termios.h>
 #include <unistd.h>

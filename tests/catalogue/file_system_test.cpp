@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "catalogue/windows_api.h"
 #endif
 
 #include <filesystem>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "catalogue/windows_api.h"
 #endif
 
 #include "catalogue/run_lock.h"
